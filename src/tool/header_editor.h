@@ -1,0 +1,42 @@
+// header_editor.h - check and rewrite one ELF file header in place.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace hdrtune {
+
+// -1 means "not given" (for input_class: "take it from each header").
+struct HeaderEditSettings {
+  std::int32_t input_machine = -1;
+  std::int32_t input_class = -1;
+  std::int32_t output_machine = -1;
+  std::int32_t output_class = 3;
+  std::int32_t input_type = -1;
+  std::int32_t output_type = -1;
+  std::int32_t input_osabi = -1;
+  std::int32_t output_osabi = -1;
+};
+
+extern HeaderEditSettings settings;
+
+// The header in host form, the same record for both classes.
+struct DecodedElfHeader {
+  unsigned char e_ident[16];
+  std::uint64_t e_entry, e_phoff, e_shoff, e_version, e_flags;
+  std::uint16_t e_type, e_machine;
+  std::uint32_t e_ehsize, e_phentsize, e_phnum, e_shentsize, e_shnum, e_shstrndx;
+};
+
+constexpr int elf32_header_size = 52;
+constexpr int elf64_header_size = 64;
+
+extern unsigned char header_image32[elf32_header_size];
+extern unsigned char header_image64[elf64_header_size];
+extern DecodedElfHeader decoded_header;
+
+// Edits the header that starts at the stream's position; reports failures
+// under display_name. Returns 0 on success, 1 on failure.
+int edit_object(const char *display_name, std::FILE *stream);
+
+}  // namespace hdrtune

@@ -1,0 +1,23 @@
+// target_names.h - keywords for machines, file types and OSABIs.
+#pragma once
+
+#include <cstdint>
+
+namespace hdrtune {
+
+struct OsabiKeyword {
+  std::int32_t value;
+  const char *keyword;
+};
+extern const OsabiKeyword osabi_keyword_table[16];
+
+// Each returns the number for a keyword (compared without regard to case),
+// or -1 after reporting it as unknown.
+std::int32_t lookup_machine(const char *keyword);
+std::int32_t lookup_type(const char *keyword);
+std::int32_t lookup_osabi(const char *keyword);
+
+// 1: ELFCLASS32 only, 2: ELFCLASS64 only, 3: either.
+std::int32_t class_for_machine(std::int32_t e_machine);
+
+}  // namespace hdrtune

@@ -1,0 +1,20 @@
+# Command-line tests: one .test file per behaviour, run by lit with FileCheck.
+import os
+import lit.formats
+
+config.name = "hdrtune"
+config.test_format = lit.formats.ShTest(execute_external=True)
+config.suffixes = [".test"]
+config.test_source_root = os.path.dirname(__file__)
+config.test_exec_root = os.path.join(config.hdrtune_obj_root, "test", "cli")
+config.excludes = ["Inputs"]
+
+config.environment["PATH"] = os.pathsep.join(
+    [config.llvm_tools_dir, config.environment.get("PATH", os.environ["PATH"])])
+config.environment.pop("POSIXLY_CORRECT", None)
+# Sanitizer builds report leaks as failures of the command that leaked.
+config.environment["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=0"
+config.environment["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1"
+
+config.substitutions.append(("%hdrtune", config.hdrtune_path))
+config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
