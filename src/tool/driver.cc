@@ -1,1 +1,171 @@
-// (being written)
+// driver.cc - the command line, its texts, and the loop over file operands.
+#include "tool/driver.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/argv.h"
+#include "support/diagnostics.h"
+#include "tool/archive_walk.h"
+#include "tool/header_editor.h"
+#include "tool/target_names.h"
+
+namespace hdrtune {
+
+const char package_version[] = "(Velm Corvo) 2.27";
+const char report_address[] = "<hdrtune-bugs@lists.example.org>";
+
+enum OptionCode {
+  option_input_mach = 150,
+  option_output_mach,
+  option_input_type,
+  option_output_type,
+  option_input_osabi,
+  option_output_osabi,
+};
+
+const option long_option_table[] = {
+    {"input-mach", required_argument, nullptr, option_input_mach},
+    {"output-mach", required_argument, nullptr, option_output_mach},
+    {"input-type", required_argument, nullptr, option_input_type},
+    {"output-type", required_argument, nullptr, option_output_type},
+    {"input-osabi", required_argument, nullptr, option_input_osabi},
+    {"output-osabi", required_argument, nullptr, option_output_osabi},
+    {"version", no_argument, nullptr, 'v'},
+    {"help", no_argument, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+void show_usage(std::FILE *stream, int status) {
+  std::fprintf(stream, "Usage: %s <option(s)> elffile(s)\n", program_name);
+  std::fprintf(stream, " Update the ELF header of ELF files\n");
+  std::fprintf(stream, " The options are:\n");
+  std::fprintf(stream,
+               "  --input-mach <machine>      Set input machine type to <machine>\n"
+               "  --output-mach <machine>     Set output machine type to <machine>\n"
+               "  --input-type <type>         Set input file type to <type>\n"
+               "  --output-type <type>        Set output file type to <type>\n"
+               "  --input-osabi <osabi>       Set input OSABI to <osabi>\n"
+               "  --output-osabi <osabi>      Set output OSABI to <osabi>\n"
+               "  -h --help                   Display this information\n"
+               "  -v --version                Display the version number of %s\n",
+               program_name);
+  if (status == 0) std::fprintf(stream, "Report bugs to %s\n", report_address);
+  std::exit(status);
+}
+
+void show_version(const char *name) {
+  std::printf("Velm %s %s\n", name, package_version);
+  std::printf("Copyright (C) 2026 The hdrtune developers.\n");
+  std::printf(
+      "This program is free software; you may redistribute it under the terms of\n"
+      "the licence that comes with it.  This program has absolutely no warranty,\n"
+      "to the extent permitted by law.\n");
+  std::exit(0);
+}
+
+// Stores one option's value; returns false after a keyword was refused.
+static bool apply_option(int code, const char *argument) {
+  HeaderEditSettings &s = settings;
+  std::int32_t value;
+  switch (code) {
+    case option_input_mach:
+      if ((value = lookup_machine(argument)) == -1) return false;
+      s.input_machine = value;
+      s.input_class = class_for_machine(value);
+      return true;
+    case option_output_mach:
+      if ((value = lookup_machine(argument)) == -1) return false;
+      s.output_machine = value;
+      s.output_class = class_for_machine(value);
+      return true;
+    case option_input_type:
+      return (s.input_type = lookup_type(argument)) != -1;
+    case option_output_type:
+      return (s.output_type = lookup_type(argument)) != -1;
+    case option_input_osabi:
+      return (s.input_osabi = lookup_osabi(argument)) != -1;
+    case option_output_osabi:
+      return (s.output_osabi = lookup_osabi(argument)) != -1;
+    case 'v':
+      show_version(program_name);
+    case 'h':
+      show_usage(stdout, 0);
+    default:
+      show_usage(stderr, 1);
+  }
+}
+
+static bool is_archive_magic(const char magic[8], const char *expected) {
+  return std::memcmp(magic, expected, 8) == 0;
+}
+
+// Dispatches an opened file by its first 8 bytes.
+static int edit_stream(const char *path, std::FILE *stream) {
+  char magic[8];
+  if (std::fread(magic, sizeof magic, 1, stream) != 1) {
+    report_error("%s: Failed to read file's magic number\n", path);
+    return 1;
+  }
+  if (is_archive_magic(magic, "!<arch>\n")) return edit_archive(path, stream, 0);
+  if (is_archive_magic(magic, "!<thin>\n")) return edit_archive(path, stream, 1);
+  std::rewind(stream);
+  return edit_object(path, stream);
+}
+
+int edit_file(const char *path) {
+  struct stat info;
+  if (stat(path, &info) != 0) {
+    if (errno == ENOENT)
+      report_error("'%s': No such file\n", path);
+    else
+      report_error("Could not locate '%s'.  System error message: %s\n", path,
+                   std::strerror(errno));
+    return 1;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    report_error("'%s' is not an ordinary file\n", path);
+    return 1;
+  }
+  std::FILE *stream = std::fopen(path, "r+b");
+  if (!stream) {
+    report_error("Input file '%s' is not readable\n", path);
+    return 1;
+  }
+  // The path may have been swapped for a device or FIFO since the stat; check
+  // what was actually opened before anything is written to it.
+  int status;
+  if (fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) {
+    report_error("'%s' is not an ordinary file\n", path);
+    status = 1;
+  } else {
+    status = edit_stream(path, stream);
+  }
+  std::fclose(stream);
+  return status;
+}
+
+int tool_main(int argc, char **argv) {
+  std::setlocale(LC_MESSAGES, "");
+  std::setlocale(LC_CTYPE, "");
+  expand_response_files(&argc, &argv);
+
+  int code;
+  while ((code = getopt_long(argc, argv, "hv", long_option_table, nullptr)) != -1)
+    if (!apply_option(code, optarg)) return 1;
+
+  if (optind == argc) show_usage(stderr, 1);
+  if (settings.output_machine == -1 && settings.output_type == -1 &&
+      settings.output_osabi == -1)
+    show_usage(stderr, 1);
+
+  int status = 0;
+  while (optind < argc) status |= edit_file(argv[optind++]);
+  return status;
+}
+
+}  // namespace hdrtune

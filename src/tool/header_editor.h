@@ -39,4 +39,11 @@ extern DecodedElfHeader decoded_header;
 // under display_name. Returns 0 on success, 1 on failure.
 int edit_object(const char *display_name, std::FILE *stream);
 
+// As edit_object, for a header that must lie within the next size_limit bytes
+// of the stream (an archive member's data): a header that would run past them
+// is refused before anything is written, so the bytes after the member are
+// never overwritten.
+int edit_object_within(const char *display_name, std::FILE *stream,
+                       std::uint64_t size_limit);
+
 }  // namespace hdrtune
