@@ -1,6 +1,8 @@
 // argv.cc - argument vectors: splitting into words, writing back, and @file expansion.
 #include "runtime/argv.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -81,10 +83,17 @@ char *read_stream_text(std::FILE *f) {
   return text;
 }
 
+// A directory opens, and on some file systems seeks to an end near 2^63, but
+// can never be read: leave it as an argument before anything is allocated.
+bool is_directory(std::FILE *f) {
+  struct stat info;
+  return fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 char *read_response_file(const char *path) {
   std::FILE *f = std::fopen(path, "r");
   if (!f) return nullptr;
-  char *text = read_stream_text(f);
+  char *text = is_directory(f) ? nullptr : read_stream_text(f);
   std::fclose(f);
   return text;
 }

@@ -169,8 +169,10 @@ TEST(ExpandResponseFiles, BlankFilesVanishAndUnreadableOnesStay) {
   std::string missing = testing::TempDir() + "argv_test_missing";
   std::remove(missing.c_str());
   CommandLine line;
-  make_command_line(&line, {"prog", "@" + empty, "x", "@" + blank, "@" + missing, "@", "@" + cut});
-  EXPECT_EQ(expand(&line), (Words{"prog", "x", "@" + missing, "@", "a", "b"}));
+  std::string directory = "@" + testing::TempDir();
+  make_command_line(&line, {"prog", "@" + empty, "x", "@" + blank, "@" + missing, "@", "@" + cut,
+                            directory});
+  EXPECT_EQ(expand(&line), (Words{"prog", "x", "@" + missing, "@", "a", "b", directory}));
 }
 
 TEST(ExpandResponseFiles, LeavesTheVectorAloneWhenNothingIsExpanded) {
