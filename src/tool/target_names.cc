@@ -7,23 +7,14 @@
 
 namespace hdrtune {
 
-namespace {
-
-struct Keyword {
-  const char *keyword;
-  std::int32_t value;
-};
-
-const Keyword machine_keywords[] = {
+const TargetKeyword machine_keyword_table[7] = {
     {"i386", 3},   {"iamcu", 6},  {"l1om", 180}, {"k1om", 181},
     {"x86_64", 62}, {"x86-64", 62}, {"none", 0},
 };
 
-const Keyword type_keywords[] = {
+const TargetKeyword type_keyword_table[4] = {
     {"rel", 1}, {"exec", 2}, {"dyn", 3}, {"none", 0},
 };
-
-}  // namespace
 
 const OsabiKeyword osabi_keyword_table[16] = {
     {0, "none"},     {1, "HPUX"},     {2, "NetBSD"},   {3, "Velm"},
@@ -40,13 +31,13 @@ static std::int32_t find_keyword(const Table &table, const char *keyword) {
 }
 
 std::int32_t lookup_machine(const char *keyword) {
-  std::int32_t value = find_keyword(machine_keywords, keyword);
+  std::int32_t value = find_keyword(machine_keyword_table, keyword);
   if (value < 0) report_error("Unknown machine type: %s\n", keyword);
   return value;
 }
 
 std::int32_t lookup_type(const char *keyword) {
-  std::int32_t value = find_keyword(type_keywords, keyword);
+  std::int32_t value = find_keyword(type_keyword_table, keyword);
   if (value < 0) report_error("Unknown type: %s\n", keyword);
   return value;
 }

@@ -5,6 +5,13 @@
 
 namespace hdrtune {
 
+struct TargetKeyword {
+  const char *keyword;
+  std::int32_t value;
+};
+extern const TargetKeyword machine_keyword_table[7];
+extern const TargetKeyword type_keyword_table[4];
+
 struct OsabiKeyword {
   std::int32_t value;
   const char *keyword;
