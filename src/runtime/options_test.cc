@@ -1,1 +1,174 @@
-// (being written)
+// options_test.cc - unit tests for the option scanner.
+
+#include "runtime/options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace hdrtune {
+namespace {
+
+enum Entry { Short, Long, LongOnly };
+
+std::string render(int code) {
+  return code > ' ' && code < 127 ? std::string(1, static_cast<char>(code))
+                                  : std::to_string(code);
+}
+
+// Restarts the scanner and calls it until -1.  The transcript lists each code
+// with "=optarg" when one is set and "/optopt" after '?' or ':', then "@optind",
+// the vector after element 0 as the scan left it, and " | " with whatever went
+// to the standard error stream.
+std::string scan(Entry entry, const char *optstring, std::vector<std::string> words,
+                 const option *table = nullptr) {
+  std::vector<char *> argv;
+  for (std::string &word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  int argc = static_cast<int>(words.size());
+
+  optind = 0;
+  optopt = 0;
+  std::string out;
+  testing::internal::CaptureStderr();
+  for (int calls = 0; calls < 20; ++calls) {
+    int code = entry == Short  ? getopt(argc, argv.data(), optstring)
+               : entry == Long ? getopt_long(argc, argv.data(), optstring, table, nullptr)
+                               : getopt_long_only(argc, argv.data(), optstring, table, nullptr);
+    out += render(code);
+    if (optarg) out += "=" + std::string(optarg);
+    if (code == '?' || code == ':') out += "/" + render(optopt);
+    out += " ";
+    if (code == -1) break;
+  }
+  out += "@" + std::to_string(optind);
+  for (int i = 1; i < argc; ++i) out += " " + std::string(argv[i]);
+  std::string message = testing::internal::GetCapturedStderr();
+  return message.empty() ? out : out + " | " + message;
+}
+
+const option driver_table[] = {
+    {"input-mach", 1, nullptr, 150},  {"output-mach", 1, nullptr, 151},
+    {"input-type", 1, nullptr, 152},  {"output-type", 1, nullptr, 153},
+    {"input-osabi", 1, nullptr, 154}, {"output-osabi", 1, nullptr, 155},
+    {"version", 0, nullptr, 'v'},     {"help", 0, nullptr, 'h'},
+    {nullptr, 0, nullptr, 0},
+};
+
+class Scanner : public testing::Test {
+ protected:
+  void SetUp() override {
+    opterr = 1;
+    unsetenv("POSIXLY_CORRECT");
+  }
+  void TearDown() override { unsetenv("POSIXLY_CORRECT"); }
+};
+
+TEST_F(Scanner, PermutesOperandsBehindOptionsInTheirOrder) {
+  EXPECT_EQ(scan(Short, "ab", {"prog", "-ab", "file"}), "a b -1 @2 -ab file");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "file", "-a"}), "a -1 @2 -a file");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "x", "-a", "y", "-b", "z"}), "a b -1 @3 -a -b x y z");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "x", "y", "z", "-a", "-b", "w"}),
+            "a b -1 @3 -a -b x y z w");
+  EXPECT_EQ(scan(Short, "o:", {"prog", "x", "y", "-o", "arg", "z"}), "o=arg -1 @3 -o arg x y z");
+}
+
+TEST_F(Scanner, OrderFollowsPrefixAndEnvironmentAtRestart) {
+  EXPECT_EQ(scan(Short, "+ab", {"prog", "file", "-a"}), "-1 @1 file -a");
+  EXPECT_EQ(scan(Short, "-ab", {"prog", "file", "-a"}), "1=file a -1 @3 file -a");
+  setenv("POSIXLY_CORRECT", "", 1);  // present, even empty, is enough
+  EXPECT_EQ(scan(Short, "ab", {"prog", "file", "-a"}), "-1 @1 file -a");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "-axb"}),
+            "a ?/x b -1 @2 -axb | prog: illegal option -- x\n");
+  unsetenv("POSIXLY_CORRECT");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "-axb"}),
+            "a ?/x b -1 @2 -axb | prog: invalid option -- x\n");
+}
+
+TEST_F(Scanner, DoubleDashEndsOptionsAndIsConsumed) {
+  EXPECT_EQ(scan(Short, "ab", {"prog", "-a", "--", "-b"}), "a -1 @3 -a -- -b");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "x", "--", "y"}), "-1 @2 -- x y");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "-", "-a", "--"}), "a -1 @3 -a -- -");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "--"}), "-1 @2 --");
+}
+
+TEST_F(Scanner, DriverTableAbbreviationsAndArguments) {
+  EXPECT_EQ(scan(Long, "hv", {"./hdrtune", "--output", "x"}, driver_table),
+            "?/0 -1 @2 --output x | ./hdrtune: option `--output' is ambiguous\n");
+  EXPECT_EQ(scan(Long, "hv", {"prog", "--h", "-v"}, driver_table), "h v -1 @3 --h -v");
+  EXPECT_EQ(scan(Long, "hv", {"prog", "--input-mach=i386", "f"}, driver_table),
+            "150=i386 -1 @2 --input-mach=i386 f");
+  EXPECT_EQ(scan(Long, "hv", {"prog", "a.o", "--output-osa", "FreeBSD"}, driver_table),
+            "155=FreeBSD -1 @3 --output-osa FreeBSD a.o");
+  EXPECT_EQ(scan(Long, "hv", {"prog", "--input-mach"}, driver_table),
+            "?/150 -1 @2 --input-mach | prog: option `--input-mach' requires an argument\n");
+  EXPECT_EQ(scan(Long, "hv", {"prog", "--version=1"}, driver_table),
+            "?/v -1 @2 --version=1 | prog: option `--version' doesn't allow an argument\n");
+  EXPECT_EQ(scan(Long, "hv", {"prog", "--frob=3"}, driver_table),
+            "?/0 -1 @2 --frob=3 | prog: unrecognized option `--frob=3'\n");
+  opterr = 0;
+  EXPECT_EQ(scan(Long, "hv", {"prog", "--version=1"}, driver_table), "?/v -1 @2 --version=1");
+}
+
+TEST_F(Scanner, ExactNameWinsWhereverItStands) {
+  int chosen = 0;
+  const option table[] = {
+      {"verbose-all", 0, nullptr, 1}, {"verbose-some", 0, nullptr, 2},
+      {"verbose", 0, &chosen, 3},     {nullptr, 0, nullptr, 0},
+  };
+  EXPECT_EQ(scan(Long, "", {"prog", "--verbose", "--verb"}, table),
+            "0 ?/0 -1 @3 --verbose --verb | prog: option `--verb' is ambiguous\n");
+  EXPECT_EQ(chosen, 3);
+
+  char *argv[] = {const_cast<char *>("prog"), const_cast<char *>("--verbose-s"), nullptr};
+  int index = -1;
+  optind = 0;
+  EXPECT_EQ(getopt_long(2, argv, "", table, &index), 2);
+  EXPECT_EQ(index, 1);
+}
+
+TEST_F(Scanner, ShortArguments) {
+  EXPECT_EQ(scan(Short, "o:", {"prog", "-ofile", "-o", "file"}),
+            "o=file o=file -1 @4 -ofile -o file");
+  EXPECT_EQ(scan(Short, "o::", {"prog", "-ofile", "-o", "file"}),
+            "o=file o -1 @3 -ofile -o file");
+  EXPECT_EQ(scan(Short, ":o:", {"prog", "-o"}),
+            ":/o -1 @2 -o | prog: option requires an argument -- o\n");
+  EXPECT_EQ(scan(Short, "o:", {"prog", "-o"}),
+            "?/o -1 @2 -o | prog: option requires an argument -- o\n");
+  opterr = 0;
+  EXPECT_EQ(scan(Short, ":o:", {"prog", "-o"}), ":/o -1 @2 -o");
+}
+
+TEST_F(Scanner, PlainGetoptTakesDoubleDashWordAsCluster) {
+  EXPECT_EQ(scan(Short, "x", {"prog", "--x"}), "?/- x -1 @2 --x | prog: invalid option -- -\n");
+}
+
+TEST_F(Scanner, LongOnlyTriesRestOfClusterAsLongName) {
+  const option table[] = {{"alpha", 0, nullptr, 'A'}, {"beta", 1, nullptr, 'B'},
+                          {nullptr, 0, nullptr, 0}};
+  EXPECT_EQ(scan(LongOnly, "al", {"prog", "-all", "-alp", "-beta=2", "-zork"}, table),
+            "a l l A B=2 ?/0 -1 @5 -all -alp -beta=2 -zork"
+            " | prog: unrecognized option `-zork'\n");
+  EXPECT_EQ(scan(LongOnly, "al", {"prog", "-alpha=1"}, table),
+            "?/A -1 @2 -alpha=1 | prog: option `-alpha' doesn't allow an argument\n");
+}
+
+TEST_F(Scanner, WordFormNamesLongOption) {
+  const option table[] = {{"verbose", 0, nullptr, 'V'}, {"beta", 1, nullptr, 'B'},
+                          {nullptr, 0, nullptr, 0}};
+  EXPECT_EQ(scan(Long, "W;", {"prog", "-W", "verbose", "-Wverbose", "-W", "foo"}, table),
+            "V V W=foo -1 @6 -W verbose -Wverbose -W foo");
+  EXPECT_EQ(scan(Long, "W;", {"prog", "-Wverbose=1"}, table),
+            "?=verbose=1/0 -1 @2 -Wverbose=1"
+            " | prog: option `-W verbose' doesn't allow an argument\n");
+  // One call that takes three elements moves them past two operands at once.
+  EXPECT_EQ(scan(Long, "W;", {"prog", "x", "y", "-W", "beta", "3", "z"}, table),
+            "B=3 -1 @4 -W beta 3 x y z");
+  EXPECT_EQ(scan(Short, "W;", {"prog", "-W", "verbose"}), "W=verbose -1 @3 -W verbose");
+}
+
+}  // namespace
+}  // namespace hdrtune
