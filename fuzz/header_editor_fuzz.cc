@@ -1,0 +1,71 @@
+// header_editor_fuzz.cc - the header editor on an in-memory file with random
+// settings: it must write one whole, correctly patched header at the start,
+// or nothing at all.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "tool/header_editor.h"
+
+using namespace hdrtune;
+
+namespace {
+
+// A setting drawn from one input byte: mostly -1 or small values, sometimes
+// values a header field cannot hold.
+std::int32_t setting_from(std::uint8_t byte) {
+  static const std::int32_t unusual[] = {-1, 0, 62, 3, 180, 65535, 65536, 256, 255, -2};
+  if (byte < 0x80) return byte % 2 ? -1 : byte >> 1;
+  return unusual[byte % 10];
+}
+
+void put_field(std::vector<std::uint8_t> &image, int offset, std::uint32_t value, bool big_endian) {
+  std::uint8_t low = value & 0xff, high = (value >> 8) & 0xff;
+  image[offset] = big_endian ? high : low;
+  image[offset + 1] = big_endian ? low : high;
+}
+
+// The header as a successful edit must leave it.
+std::vector<std::uint8_t> expected_header(const std::uint8_t *file, int size) {
+  std::vector<std::uint8_t> image(file, file + size);
+  bool big_endian = file[5] == 2;
+  if (settings.output_machine != -1) put_field(image, 18, settings.output_machine, big_endian);
+  if (settings.output_type != -1) put_field(image, 16, settings.output_type, big_endian);
+  if (settings.output_osabi != -1) image[7] = static_cast<std::uint8_t>(settings.output_osabi);
+  return image;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (size < 8) return 0;
+  settings = HeaderEditSettings{};
+  settings.input_machine = setting_from(data[0]);
+  settings.input_class = data[1] % 5 == 4 ? -1 : data[1] % 4;  // 0 never matches a class
+  settings.output_machine = setting_from(data[2]);
+  settings.output_class = 1 + data[3] % 3;
+  settings.input_type = setting_from(data[4]);
+  settings.output_type = setting_from(data[5]);
+  settings.input_osabi = setting_from(data[6]);
+  settings.output_osabi = setting_from(data[7]);
+  data += 8, size -= 8;
+  if (size == 0) return 0;
+
+  std::vector<std::uint8_t> file(data, data + size);
+  std::FILE *stream = fmemopen(file.data(), file.size(), "r+b");
+  if (!stream) return 0;
+  int status = edit_object("fuzz.o", stream);
+  std::fclose(stream);
+
+  if (std::memcmp(file.data(), data, size) == 0) return 0;  // nothing written
+  int header_size = data[4] == 1 ? 52 : 64;
+  bool whole_header_fits = size >= static_cast<std::size_t>(header_size) && (data[4] == 1 || data[4] == 2);
+  if (status != 0 || !whole_header_fits) std::abort();  // wrote, but reported failure
+  if (std::memcmp(file.data() + header_size, data + header_size, size - header_size) != 0)
+    std::abort();  // wrote past the header
+  std::vector<std::uint8_t> want = expected_header(data, header_size);
+  if (std::memcmp(file.data(), want.data(), header_size) != 0) std::abort();  // wrong bytes
+  return 0;
+}
