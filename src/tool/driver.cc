@@ -113,7 +113,12 @@ static int edit_stream(const char *path, std::FILE *stream) {
   }
   if (is_archive_magic(magic, "!<arch>\n")) return edit_archive(path, stream, 0);
   if (is_archive_magic(magic, "!<thin>\n")) return edit_archive(path, stream, 1);
-  std::rewind(stream);
+  // A failed rewind would leave the stream at an unknown offset, and the
+  // header would be read and written there: check it.
+  if (std::fseek(stream, 0, SEEK_SET) != 0) {
+    report_error("%s: Failed to seek to ELF header\n", path);
+    return 1;
+  }
   return edit_object(path, stream);
 }
 
@@ -145,7 +150,11 @@ int edit_file(const char *path) {
   } else {
     status = edit_stream(path, stream);
   }
-  std::fclose(stream);
+  // Some file systems report a failed write only when the file is closed.
+  if (std::fclose(stream) != 0) {
+    report_error("%s: Failed to close file: %s\n", path, std::strerror(errno));
+    status = 1;
+  }
   return status;
 }
 
