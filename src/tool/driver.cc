@@ -158,10 +158,13 @@ int edit_file(const char *path) {
   return status;
 }
 
+char **expanded_argv = nullptr;
+
 int tool_main(int argc, char **argv) {
   std::setlocale(LC_MESSAGES, "");
   std::setlocale(LC_CTYPE, "");
   expand_response_files(&argc, &argv);
+  expanded_argv = argv;
 
   int code;
   while ((code = getopt_long(argc, argv, "hv", long_option_table, nullptr)) != -1)

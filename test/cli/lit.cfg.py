@@ -16,5 +16,8 @@ config.environment.pop("POSIXLY_CORRECT", None)
 config.environment["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=0"
 config.environment["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1"
 
-config.substitutions.append(("%hdrtune", config.hdrtune_path))
+# --param hdrtune_wrapper="valgrind ..." runs every command of the tool under
+# another program (see scripts/valgrind-cli).
+wrapper = lit_config.params.get("hdrtune_wrapper", "")
+config.substitutions.append(("%hdrtune", (wrapper + " " + config.hdrtune_path).strip()))
 config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
