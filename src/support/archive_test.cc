@@ -59,33 +59,23 @@ class ArchiveOpen : public ::testing::Test {
     if (stream) std::fclose(stream);
     stream = nullptr;
   }
-  long position() { return std::ftell(stream); }
 
   ArchiveState state;
   std::FILE *stream = nullptr;
   std::string errors, output;
 };
 
-TEST(HeaderNumber, ReadsSpacePaddedFieldsLikeStrtoul) {
-  std::string header = ar_header("foo.o/", "1234");
+TEST(HeaderNumber, ConvertsLikeStrtoul) {
+  std::string header = ar_header("/  \t 17:+42", "-5");
   int end = 0;
-  EXPECT_EQ(header_number(header.data(), ar_size_offset, &end), 1234u);
-  EXPECT_EQ(end, ar_size_offset + 4);
-  header = ar_header("/  \t 17:+42", "-5");
   EXPECT_EQ(header_number(header.data(), 1, &end), 17u);
   EXPECT_EQ(header[end], ':');
   EXPECT_EQ(header_number(header.data(), end + 1, nullptr), 42u);
   EXPECT_EQ(header_number(header.data(), ar_size_offset, nullptr), UINT64_MAX - 4);
-}
-
-TEST(HeaderNumber, NoDigitsGiveZeroAndEndWhereTheyStarted) {
-  std::string header = ar_header("/:12", "");
-  int end = -1;
+  // No digits: 0, and the end is where the conversion started.
+  header = ar_header("/:12", "-");
   EXPECT_EQ(header_number(header.data(), 1, &end), 0u);
   EXPECT_EQ(end, 1);
-  EXPECT_EQ(header_number(header.data(), ar_size_offset, &end), 0u);
-  EXPECT_EQ(end, ar_size_offset) << "a blank field converts nothing";
-  header = ar_header("x", "-");
   EXPECT_EQ(header_number(header.data(), ar_size_offset, &end), 0u);
   EXPECT_EQ(end, ar_size_offset);
 }
@@ -95,105 +85,15 @@ TEST(HeaderNumber, StopsAtTheGraveAccentAndAtTheHeadersEnd) {
   int end = 0;
   EXPECT_EQ(header_number(header.data(), ar_size_offset, &end), 9999999999u);
   EXPECT_EQ(end, ar_fmag_offset);
-  // Digits up to the 60th byte: the conversion must stop there, and the
-  // buffer is exactly 60 bytes so that a read past it is caught.
+  // Exactly 60 bytes, so that the sanitizer build catches a read past them.
   char *digits = new char[ar_header_size];
   std::memset(digits, '9', ar_header_size);
-  digits[0] = '/';
   EXPECT_EQ(header_number(digits, 1, &end), UINT64_MAX) << "overflow saturates";
   EXPECT_EQ(end, ar_header_size);
-  std::memset(digits, ' ', ar_header_size);
-  digits[ar_header_size - 1] = '7';
-  EXPECT_EQ(header_number(digits, 1, &end), 7u);
   std::memset(digits, ' ', ar_header_size);
   EXPECT_EQ(header_number(digits, 1, &end), 0u);
   EXPECT_EQ(end, 1);
   delete[] digits;
-}
-
-TEST(HeaderNumber, ValidFmagIsGraveAccentThenNewline) {
-  std::string header = ar_header("foo.o/", "4");
-  EXPECT_TRUE(has_valid_fmag(header.data()));
-  header[ar_fmag_offset + 1] = '\r';
-  EXPECT_FALSE(has_valid_fmag(header.data()));
-  header = ar_header("foo.o/", "4");
-  header[ar_fmag_offset] = '\'';
-  EXPECT_FALSE(has_valid_fmag(header.data()));
-}
-
-TEST_F(ArchiveOpen, OnlyTheMagicIsAnEmptyArchive) {
-  EXPECT_EQ(open(magic), 0);
-  EXPECT_EQ(state.next_header_offset, 8u);
-  EXPECT_STREQ(state.file_name, "lib.a");
-  EXPECT_EQ(state.long_names, nullptr);
-  EXPECT_EQ(errors, "");
-}
-
-TEST_F(ArchiveOpen, OrdinaryFirstMemberIsLeftForTheWalk) {
-  std::string bytes = magic + ar_member("foo.o/", "abcd") +
-                      ar_member("//", "averyveryverylongname.o/\n");
-  EXPECT_EQ(open(bytes), 0);
-  EXPECT_EQ(state.next_header_offset, 8u);
-  EXPECT_EQ(state.long_names, nullptr) << "a table after an ordinary member is a member";
-  EXPECT_EQ(errors, "");
-}
-
-TEST_F(ArchiveOpen, IndexIsSteppedOverWithItsPadByte) {
-  std::string bytes = magic + ar_member("/", std::string(13, 'i')) + ar_member("foo.o/", "x");
-  EXPECT_EQ(open(bytes), 0);
-  EXPECT_EQ(state.next_header_offset, 8u + 60 + 14);
-  EXPECT_EQ(position(), 8 + 60 + 14 + 60) << "the header after the index is read";
-  EXPECT_EQ(std::string(state.header, 6), "foo.o/");
-  EXPECT_EQ(state.index_is_64bit, 0);
-  EXPECT_EQ(state.index_offsets, nullptr) << "a stepped-over index is not read";
-}
-
-TEST_F(ArchiveOpen, ArchiveOfOnlyAnIndexEndsThere) {
-  std::string bytes = magic + ar_member("/SYM64/", std::string(24, 'i'));
-  EXPECT_EQ(open(bytes), 0);
-  EXPECT_EQ(state.next_header_offset, bytes.size());
-  EXPECT_EQ(std::string(state.header, 7), "/SYM64/") << "header keeps the index's";
-  EXPECT_EQ(state.index_is_64bit, 1);
-}
-
-TEST_F(ArchiveOpen, LongNameTableFirstOrAfterTheIndexIsLoaded) {
-  std::string table = "averyveryverylongname.o/\nb/\n";
-  EXPECT_EQ(open(magic + ar_member("//", table) + ar_member("a.o/", "x")), 0);
-  ASSERT_NE(state.long_names, nullptr);
-  EXPECT_EQ(std::string(state.long_names, table.size() + 1), table + '\0');
-  EXPECT_EQ(state.long_names_size, table.size());
-  EXPECT_EQ(state.next_header_offset, 8 + 60 + table.size());
-  TearDown();
-  state = ArchiveState();
-
-  std::string odd_table = "averyveryverylongname.o/\n";
-  EXPECT_EQ(open(magic + ar_member("/", "0123") + ar_member("//", odd_table)), 0);
-  ASSERT_NE(state.long_names, nullptr);
-  EXPECT_STREQ(state.long_names, odd_table.c_str());
-  EXPECT_EQ(state.next_header_offset, 8 + 60 + 4 + 60 + odd_table.size() + 1);
-  EXPECT_EQ(position(), static_cast<long>(state.next_header_offset)) << "pad byte consumed";
-}
-
-TEST_F(ArchiveOpen, LongNameTableOfSevenBytesIsTooSmallAndEightLoads) {
-  EXPECT_EQ(open(magic + ar_member("//", "a.o/\nb/")), 1);
-  EXPECT_EQ(errors, "hdrtune: Error: lib.a: long name table is too small, (size = 7)\n");
-  TearDown();
-  state = ArchiveState();
-  EXPECT_EQ(open(magic + ar_member("//", "a.o/\nbc/")), 0);
-  EXPECT_EQ(state.long_names_size, 8u);
-}
-
-TEST_F(ArchiveOpen, NegativeLongNameTableSizeIsTooBig) {
-  EXPECT_EQ(open(magic + ar_header("//", "-5") + "abcdefgh"), 1);
-  EXPECT_EQ(errors,
-            "hdrtune: Error: lib.a: long name table is too big, (size = 0xfffffffffffffffb)\n");
-  EXPECT_EQ(state.long_names, nullptr);
-}
-
-TEST_F(ArchiveOpen, LongNameTableCutShortIsNotRead) {
-  EXPECT_EQ(open(magic + ar_header("//", "30") + "only twenty-two bytes!"), 1);
-  EXPECT_EQ(errors, "hdrtune: Error: lib.a: failed to read long symbol name string table\n");
-  EXPECT_EQ(state.long_names, nullptr);
 }
 
 // Sizes claimed by headers must be checked against the file before anything
@@ -224,47 +124,31 @@ TEST(ArchiveOpenDeathTest, ClaimedSizesLargerThanTheFileAllocateNothing) {
               "lib.a: failed to read archive index symbol table\n");
 }
 
-TEST_F(ArchiveOpen, BrokenFirstHeadersAndIndexSizes) {
-  EXPECT_EQ(open(magic + ar_header("foo.o/", "4").substr(0, 59)), 1);
-  EXPECT_EQ(errors, "hdrtune: Error: lib.a: failed to read archive header\n");
-  TearDown();
-  state = ArchiveState();
-  EXPECT_EQ(open(magic + ar_header("/", "-5") + "abcd"), 1);
-  EXPECT_EQ(errors, "hdrtune: Error: lib.a: invalid archive header size: -5\n");
-  TearDown();
-  state = ArchiveState();
-  EXPECT_EQ(open(magic + ar_member("/", "abcd") + "!<arch>\n"), 1);
-  EXPECT_EQ(errors,
-            "hdrtune: Error: lib.a: failed to read archive header following archive index\n");
-}
-
-TEST_F(ArchiveOpen, ReadIndexOfFourByteEntries) {
+TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
   std::string data = big_endian(2, 4) + big_endian(0x84, 4) + big_endian(0x1f0, 4) +
                      std::string("foo\0bar", 7);
   std::string bytes = magic + ar_member("/", data) + ar_member("//", "averyveryverylongname.o/\n");
-  ASSERT_EQ(data.size(), 19u);
   EXPECT_EQ(open(bytes, 1), 0);
-  EXPECT_EQ(errors, "");
-  EXPECT_EQ(output, "");
+  EXPECT_EQ(errors + output, "");
   ASSERT_EQ(state.index_count, 2u);
   EXPECT_EQ(state.index_offsets[0], 0x84u);
   EXPECT_EQ(state.index_offsets[1], 0x1f0u);
-  // The pad byte belongs to the symbol-name table.
-  ASSERT_EQ(state.symbol_names_size, 8u);
-  EXPECT_EQ(std::string(reinterpret_cast<char *>(state.symbol_names), 8),
+  // 19 bytes of data: the pad byte belongs to the symbol-name table.
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(state.symbol_names), state.symbol_names_size),
             std::string("foo\0bar\n", 8));
-  ASSERT_NE(state.long_names, nullptr) << "the table after a read index is found";
+  EXPECT_NE(state.long_names, nullptr) << "the table after a read index is found";
   EXPECT_EQ(state.next_header_offset, bytes.size());
-}
+  TearDown();
+  state = ArchiveState();
 
-TEST_F(ArchiveOpen, ReadIndexOfEightByteEntries) {
-  std::string data = big_endian(1, 8) + big_endian(0x1122334455667788, 8) + "main";
+  data = big_endian(1, 8) + big_endian(0x1122334455667788, 8) + "main";
   EXPECT_EQ(open(magic + ar_member("/SYM64/", data) + ar_member("a.o/", "x"), 1), 0);
   EXPECT_EQ(state.index_is_64bit, 1);
   ASSERT_EQ(state.index_count, 1u);
   EXPECT_EQ(state.index_offsets[0], 0x1122334455667788u);
-  EXPECT_EQ(std::string(reinterpret_cast<char *>(state.symbol_names), 4), "main");
-  EXPECT_EQ(std::string(state.header, 4), "a.o/");
+  EXPECT_EQ(std::string(reinterpret_cast<char *>(state.symbol_names), state.symbol_names_size),
+            "main");
+  EXPECT_EQ(std::string(state.header, 4), "a.o/") << "the header after the index is read";
 }
 
 TEST_F(ArchiveOpen, ReadIndexRefusesIndexesThatDoNotAddUp) {
@@ -330,41 +214,22 @@ class ArchiveSwitchNested : public ::testing::Test {
   ArchiveState nested;
 };
 
-TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpen) {
-  std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n") +
-                                       ar_member("a.o/", "x"));
+TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheStream) {
+  std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str()), 0);
   std::FILE *first = nested.stream;
   ASSERT_NE(first, nullptr);
-  ASSERT_NE(nested.long_names, nullptr);
-  EXPECT_EQ(nested.is_thin, 0);
   std::fseek(first, 70, SEEK_SET);
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str()), 0);
   EXPECT_EQ(nested.stream, first);
   EXPECT_EQ(std::ftell(first), 70) << "the position is kept";
-}
 
-TEST_F(ArchiveSwitchNested, AnotherPathReplacesTheArchiveAndAMissingOneEmptiesIt) {
-  std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
-  std::string other = write("other.a", magic + ar_member("b.o/", "x"));
-  ASSERT_EQ(archive_switch_nested(&nested, lib.c_str()), 0);
-  EXPECT_EQ(archive_switch_nested(&nested, other.c_str()), 0);
-  EXPECT_EQ(nested.file_name, other);
-  EXPECT_EQ(nested.long_names, nullptr);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(archive_switch_nested(&nested, (dir + "/missing.a").c_str()), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(nested.stream, nullptr);
-  EXPECT_EQ(nested.file_name, nullptr);
-}
-
-TEST_F(ArchiveSwitchNested, FailedOpenKeepsTheNewStreamAndName) {
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();
   EXPECT_EQ(archive_switch_nested(&nested, broken.c_str()), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
-  EXPECT_NE(nested.stream, nullptr);
+  EXPECT_NE(nested.stream, nullptr) << "the walk closes it";
   EXPECT_EQ(nested.file_name, broken);
 }
 
