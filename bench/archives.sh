@@ -14,7 +14,7 @@ export PATH=/usr/lib/llvm-14/bin:$PATH
 
 for need in /usr/bin/time strace yaml2obj llvm-readelf ar; do
   if ! command -v "$need" > /dev/null; then
-    echo "archives.sh: needs $need (Debian packages time, strace, llvm-14, binutils)" >&2
+    echo "archives.sh: needs $need (Debian packages time, strace, llvm-14)" >&2
     exit 1
   fi
 done
