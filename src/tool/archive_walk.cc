@@ -15,9 +15,6 @@ namespace hdrtune {
 // A member result that stops the walk; 0 and 1 are the member's own status.
 constexpr int walk_ends = -1;
 
-constexpr int ei_class = 4;
-constexpr unsigned char elfclass32 = 1, elfclass64 = 2;
-
 static bool seek_to(std::FILE *stream, std::uint64_t offset) {
   return offset <= LONG_MAX && std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
 }
@@ -27,39 +24,11 @@ static std::uint64_t padded_member_size(const char *header) {
   return size + (size & 1);
 }
 
-// The editor rewrites 52 or 64 bytes from the member's start; in a member
-// shorter than that, the write would run over the next member's header.
-// Members of 64 bytes or more hold either header; a shorter one is judged by
-// its class byte. A member without a class byte of 1 or 2 is left to the
-// editor, which refuses it without writing.
-static bool member_holds_header(std::FILE *stream, std::uint64_t data_offset,
-                                std::uint64_t member_size) {
-  if (member_size >= elf64_header_size) return true;
-  if (member_size <= ei_class) return false;
-  unsigned char ident[ei_class + 1];
-  std::size_t got = std::fread(ident, 1, sizeof ident, stream);
-  if (!seek_to(stream, data_offset)) return false;
-  // Data cut short by the archive's end: the editor's own read fails.
-  if (got < sizeof ident) return true;
-  if (ident[ei_class] == elfclass32) return member_size >= elf32_header_size;
-  return ident[ei_class] != elfclass64;
-}
-
-static int edit_member_in_archive(const char *display_name, std::FILE *stream,
-                                  std::uint64_t data_offset, std::uint64_t member_size) {
-  if (!member_holds_header(stream, data_offset, member_size)) {
-    report_error("%s: member is too small to hold an ELF header\n", display_name);
-    return 1;
-  }
-  return edit_object(display_name, stream);
-}
-
 static int edit_regular_member(ArchiveState *outer, const char *display_name,
                                std::uint64_t current_member_size) {
-  std::uint64_t data_offset = outer->next_header_offset;
   outer->next_header_offset += current_member_size;
-  return edit_member_in_archive(display_name, outer->stream, data_offset,
-                                current_member_size);
+  // The header must not run over the next member's header.
+  return edit_object_within(display_name, outer->stream, current_member_size);
 }
 
 static int edit_member_file(const char *path, const char *name, const char *display_name) {
@@ -107,8 +76,7 @@ static int edit_nested_member(const char *path, const ArchiveState *outer,
     report_error("%s: failed to seek to archive member\n", nested->file_name);
     return walk_ends;
   }
-  return edit_member_in_archive(display_name, nested->stream, data_offset,
-                                padded_member_size(nested->header));
+  return edit_object_within(display_name, nested->stream, padded_member_size(nested->header));
 }
 
 // The header just read stands in outer->header and the stream behind it.

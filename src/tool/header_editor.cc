@@ -50,6 +50,10 @@ void decode_header(const unsigned char *image, const FieldLayout &at) {
     *halves[i] = static_cast<std::uint32_t>(field_get(image + at.ehsize + 2 * i, 2));
 }
 
+void report_too_small(const char *display_name) {
+  report_error("%s: member is too small to hold an ELF header\n", display_name);
+}
+
 // Reads the rest of the header into the class's image and decodes it.
 // Returns the image, or null when the class is unsupported or the read fails.
 unsigned char *read_header(const char *display_name, std::FILE *stream,
@@ -67,8 +71,7 @@ unsigned char *read_header(const char *display_name, std::FILE *stream,
     return nullptr;
   }
   if (static_cast<std::uint64_t>(*header_size) > size_limit) {
-    report_error("%s: member of %llu bytes is too small for a %d-byte ELF header\n",
-                 display_name, static_cast<unsigned long long>(size_limit), *header_size);
+    report_too_small(display_name);
     return nullptr;
   }
   if (std::fread(image + ident_size, *header_size - ident_size, 1, stream) != 1) {
@@ -153,6 +156,11 @@ int edit_object(const char *display_name, std::FILE *stream) {
 }
 
 int edit_object_within(const char *display_name, std::FILE *stream, std::uint64_t size_limit) {
+  // Not even the identification fits: whatever follows belongs to someone else.
+  if (size_limit < ident_size) {
+    report_too_small(display_name);
+    return 1;
+  }
   long header_start = std::ftell(stream);
   if (std::fread(decoded_header.e_ident, ident_size, 1, stream) != 1) {
     report_error("%s: Failed to read ELF header\n", display_name);
