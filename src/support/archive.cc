@@ -82,10 +82,11 @@ static bool skip_forward(std::FILE *stream, std::uint64_t distance) {
 }
 
 // Reads the header after the index. No byte at all is fine: the archive ends
-// with its index, and `header` keeps the index's header.
+// with its index, and `header` keeps the index's header. A read error is not
+// the end of the archive.
 static int read_header_after_index(ArchiveState *state) {
   std::size_t got = std::fread(state->header, 1, ar_header_size, state->stream);
-  if (got == ar_header_size || got == 0) return 1;
+  if (got == ar_header_size || (got == 0 && !std::ferror(state->stream))) return 1;
   report_error("%s: failed to read archive header following archive index\n",
                state->file_name);
   return 0;
@@ -250,7 +251,7 @@ int archive_open(ArchiveState *state, const char *path, std::FILE *stream,
     return 1;
   }
   std::size_t got = std::fread(state->header, 1, ar_header_size, stream);
-  if (got == 0) return 0;
+  if (got == 0 && !std::ferror(stream)) return 0;  // no members at all
   if (got < ar_header_size) {
     report_error("%s: failed to read archive header\n", path);
     return 1;

@@ -124,6 +124,18 @@ TEST(ArchiveOpenDeathTest, ClaimedSizesLargerThanTheFileAllocateNothing) {
               "lib.a: failed to read archive index symbol table\n");
 }
 
+// A stream that cannot be read fails the open: a read error is not an archive
+// without members.
+TEST_F(ArchiveOpen, ReadErrorIsNotTheEndOfTheArchive) {
+  stream = std::tmpfile();
+  std::FILE *write_only = std::fopen(("/proc/self/fd/" + std::to_string(fileno(stream))).c_str(), "wb");
+  ASSERT_NE(write_only, nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(archive_open(&state, "lib.a", write_only, 0, 0), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "hdrtune: Error: lib.a: failed to read archive header\n");
+  std::fclose(write_only);
+}
+
 TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
   std::string data = big_endian(2, 4) + big_endian(0x84, 4) + big_endian(0x1f0, 4) +
                      std::string("foo\0bar", 7);

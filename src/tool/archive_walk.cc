@@ -41,7 +41,7 @@ static int edit_member_file(const char *path, const char *name, const char *disp
     return walk_ends;
   }
   int status = edit_object(display_name, member);
-  std::fclose(member);
+  status |= close_edited_file(member_path, member);
   std::free(member_path);
   return status;
 }
@@ -110,7 +110,9 @@ static int walk_members(const char *path, std::FILE *stream, int is_thin,
       return 1;
     }
     std::size_t got = std::fread(outer->header, 1, ar_header_size, stream);
-    if (got == 0) return status;
+    // The end of the archive, unless the read failed: members after a read
+    // error were never edited.
+    if (got == 0 && !std::ferror(stream)) return status;
     if (got < ar_header_size) {
       report_error("%s: failed to read archive header\n", path);
       return 1;
@@ -130,7 +132,8 @@ int edit_archive(const char *path, std::FILE *stream, int is_thin) {
   ArchiveState outer;
   ArchiveState nested;
   int status = walk_members(path, stream, is_thin, &outer, &nested);
-  if (nested.stream) std::fclose(nested.stream);
+  if (nested.stream)
+    status |= close_edited_file(nested.file_name ? nested.file_name : "<corrupt>", nested.stream);
   archive_release(&nested);
   archive_release(&outer);
   return status;

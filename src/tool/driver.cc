@@ -150,12 +150,7 @@ int edit_file(const char *path) {
   } else {
     status = edit_stream(path, stream);
   }
-  // Some file systems report a failed write only when the file is closed.
-  if (std::fclose(stream) != 0) {
-    report_error("%s: Failed to close file: %s\n", path, std::strerror(errno));
-    status = 1;
-  }
-  return status;
+  return status | close_edited_file(path, stream);
 }
 
 char **expanded_argv = nullptr;
