@@ -1,1 +1,145 @@
-// (being written)
+// archive_walk_fuzz.cc - the archive walk on regular, thin and nested archives
+// written from the input into a private directory. Every byte the walk changes
+// must be an edited field of an ELF header that stands where a member's data
+// starts; nothing else in any file may change.
+//
+// The harness confines the tool: its fopen refuses any path outside the
+// private directory, since a thin archive may name any file as a member.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tool/driver.h"
+#include "tool/header_editor.h"
+
+using namespace hdrtune;
+
+namespace {
+
+std::string sandbox;   // the private directory, without a trailing '/'
+bool confined = false;  // only the tool's own opens are checked
+
+bool inside_sandbox(const char *path) {
+  std::string p = path;
+  if (p.compare(0, sandbox.size() + 1, sandbox + "/") != 0) return false;
+  return p.find("/..") == std::string::npos;
+}
+
+// The files of one run: the operand, two member files and a nested archive.
+const char *const file_names[] = {"a.a", "m.o", "n.a", "x.o"};
+constexpr int file_count = 4;
+const char separator[] = "\xff" "FZ" "\xff";
+
+std::vector<std::string> split_input(const std::uint8_t *data, std::size_t size) {
+  std::string input(reinterpret_cast<const char *>(data), size);
+  std::vector<std::string> chunks;
+  std::size_t start = 0;
+  while (chunks.size() + 1 < file_count) {
+    std::size_t at = input.find(separator, start);
+    if (at == std::string::npos) break;
+    chunks.push_back(input.substr(start, at - start));
+    start = at + 4;
+  }
+  chunks.push_back(input.substr(start));
+  chunks.resize(file_count);
+  return chunks;
+}
+
+std::string path_of(int i) { return sandbox + "/" + file_names[i]; }
+
+void write_file(const std::string &path, const std::string &content) {
+  std::FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) std::abort();
+  std::fwrite(content.data(), 1, content.size(), f);
+  std::fclose(f);
+}
+
+std::string read_file(const std::string &path) {
+  std::string content;
+  std::FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) std::abort();
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) content.append(buffer, n);
+  std::fclose(f);
+  return content;
+}
+
+// The header offsets an edit with the current settings may change.
+bool is_edited_field(std::size_t offset_in_header) {
+  switch (offset_in_header) {
+    case 7: return settings.output_osabi != -1;
+    case 16: case 17: return settings.output_type != -1;
+    case 18: case 19: return settings.output_machine != -1;
+    default: return false;
+  }
+}
+
+// A header may start at offset 0 of a member file, or just after a member
+// header (ending in "`\n") in an archive.
+bool is_header_start(const std::string &after, std::size_t start, bool in_archive) {
+  if (after.compare(start, 4, "\x7f" "ELF") != 0) return false;
+  if (!in_archive) return start == 0;
+  return start >= 68 && after[start - 2] == '`' && after[start - 1] == '\n';
+}
+
+void check_changes(const std::string &before, const std::string &after, bool in_archive) {
+  if (before.size() != after.size()) std::abort();
+  for (std::size_t p = 0; p < after.size(); ++p) {
+    if (before[p] == after[p]) continue;
+    bool explained = false;
+    for (std::size_t field = 7; field <= 19 && !explained; ++field) {
+      if (p < field || !is_edited_field(field)) continue;
+      explained = is_header_start(after, p - field, in_archive);
+    }
+    if (!explained) std::abort();  // a byte outside an edited header changed
+  }
+}
+
+}  // namespace
+
+extern "C" std::FILE *fopen(const char *path, const char *mode) {
+  using Fopen = std::FILE *(*)(const char *, const char *);
+  static Fopen real_fopen = reinterpret_cast<Fopen>(dlsym(RTLD_NEXT, "fopen"));
+  if (confined && !inside_sandbox(path)) {
+    errno = EACCES;
+    return nullptr;
+  }
+  return real_fopen(path, mode);
+}
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  char pattern[] = "/tmp/hdrtune-walk-fuzz.XXXXXX";
+  if (!mkdtemp(pattern)) std::abort();
+  sandbox = pattern;
+  return 0;
+}
+
+// Input: one byte choosing the settings, then the four files separated by
+// the bytes FF 'F' 'Z' FF.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (size < 1) return 0;
+  settings = HeaderEditSettings{};
+  if (data[0] & 1) settings.output_osabi = 9;
+  if (data[0] & 2) settings.output_type = 2;
+  if (data[0] & 4) settings.output_machine = 62;
+  if (data[0] & 8) settings.input_type = 1;
+  if (settings.output_osabi == -1 && settings.output_type == -1) settings.output_osabi = 3;
+
+  std::vector<std::string> files = split_input(data + 1, size - 1);
+  for (int i = 0; i < file_count; ++i) write_file(path_of(i), files[i]);
+  confined = true;
+  edit_file(path_of(0).c_str());
+  confined = false;
+  for (int i = 0; i < file_count; ++i) {
+    bool is_archive = files[i].compare(0, 8, "!<arch>\n") == 0 || files[i].compare(0, 8, "!<thin>\n") == 0;
+    check_changes(files[i], read_file(path_of(i)), is_archive);
+  }
+  return 0;
+}
