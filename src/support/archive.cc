@@ -13,6 +13,7 @@
 
 #include "support/byte_codec.h"
 #include "support/diagnostics.h"
+#include "support/files.h"
 
 namespace hdrtune {
 
@@ -290,7 +291,8 @@ int archive_switch_nested(ArchiveState *nested, const char *path) {
   nested->stream = nullptr;
   free_buffers(nested);
   // Opened for update: the walk rewrites member headers through this stream.
-  std::FILE *stream = std::fopen(path, "r+b");
+  OpenFailure failure;
+  std::FILE *stream = open_for_update(path, &failure);
   if (!stream) return 1;
   return archive_open(nested, path, stream, 0, 0);
 }

@@ -8,6 +8,7 @@
 
 #include "support/archive.h"
 #include "support/diagnostics.h"
+#include "support/files.h"
 #include "tool/header_editor.h"
 
 namespace hdrtune {
@@ -19,14 +20,21 @@ static bool seek_to(std::FILE *stream, std::uint64_t offset) {
   return offset <= LONG_MAX && std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
 }
 
+// Sizes come from the file and can be anything: "-60" would take the walk
+// back to the header it just read, round and round. Saturating keeps every
+// step forward; an offset past the end of any file then fails its seek.
+static std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {
+  return a + b < a ? UINT64_MAX : a + b;
+}
+
 static std::uint64_t padded_member_size(const char *header) {
   std::uint64_t size = header_number(header, ar_size_offset, nullptr);
-  return size + (size & 1);
+  return add_saturating(size, size & 1);
 }
 
 static int edit_regular_member(ArchiveState *outer, const char *display_name,
                                std::uint64_t current_member_size) {
-  outer->next_header_offset += current_member_size;
+  outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   // The header must not run over the next member's header.
   return edit_object_within(display_name, outer->stream, current_member_size);
 }
@@ -34,9 +42,8 @@ static int edit_regular_member(ArchiveState *outer, const char *display_name,
 static int edit_member_file(const char *path, const char *name, const char *display_name) {
   char *member_path = thin_member_path(path, name, std::strlen(name));
   if (!member_path) return walk_ends;
-  std::FILE *member = std::fopen(member_path, "r+b");
+  std::FILE *member = open_for_update_or_report(member_path);
   if (!member) {
-    report_error("Input file '%s' is not readable\n", member_path);
     std::free(member_path);
     return walk_ends;
   }

@@ -10,6 +10,7 @@
 
 #include "runtime/argv.h"
 #include "support/diagnostics.h"
+#include "support/files.h"
 #include "tool/archive_walk.h"
 #include "tool/header_editor.h"
 #include "tool/target_names.h"
@@ -136,20 +137,11 @@ int edit_file(const char *path) {
     report_error("'%s' is not an ordinary file\n", path);
     return 1;
   }
-  std::FILE *stream = std::fopen(path, "r+b");
+  std::FILE *stream = open_for_update_or_report(path);
   if (!stream) {
-    report_error("Input file '%s' is not readable\n", path);
     return 1;
   }
-  // The path may have been swapped for a device or FIFO since the stat; check
-  // what was actually opened before anything is written to it.
-  int status;
-  if (fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) {
-    report_error("'%s' is not an ordinary file\n", path);
-    status = 1;
-  } else {
-    status = edit_stream(path, stream);
-  }
+  int status = edit_stream(path, stream);
   return status | close_edited_file(path, stream);
 }
 
