@@ -292,7 +292,7 @@ int archive_switch_nested(ArchiveState *nested, const char *path) {
   free_buffers(nested);
   // Opened for update: the walk rewrites member headers through this stream.
   OpenFailure failure;
-  std::FILE *stream = open_for_update(path, &failure);
+  std::FILE *stream = open_member_for_update(path, &failure);
   if (!stream) return 1;
   return archive_open(nested, path, stream, 0, 0);
 }

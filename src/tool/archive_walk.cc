@@ -20,6 +20,15 @@ static bool seek_to(std::FILE *stream, std::uint64_t offset) {
   return offset <= LONG_MAX && std::fseek(stream, static_cast<long>(offset), SEEK_SET) == 0;
 }
 
+// Every seek costs a system call, even within the stream's buffer. Where only
+// reads have moved the stream (the archive's own stream in a thin archive, a
+// nested archive after its member's header), it often stands at the offset
+// already, and asking is free.
+static bool seek_unless_there(std::FILE *stream, std::uint64_t offset) {
+  return (offset <= LONG_MAX && std::ftell(stream) == static_cast<long>(offset)) ||
+         seek_to(stream, offset);
+}
+
 // Sizes come from the file and can be anything: "-60" would take the walk
 // back to the header it just read, round and round. Saturating keeps every
 // step forward; an offset past the end of any file then fails its seek.
@@ -42,8 +51,10 @@ static int edit_regular_member(ArchiveState *outer, const char *display_name,
 static int edit_member_file(const char *path, const char *name, const char *display_name) {
   char *member_path = thin_member_path(path, name, std::strlen(name));
   if (!member_path) return walk_ends;
-  std::FILE *member = open_for_update_or_report(member_path);
+  OpenFailure failure;
+  std::FILE *member = open_member_for_update(member_path, &failure);
   if (!member) {
+    report_open_failure(member_path, failure);
     std::free(member_path);
     return walk_ends;
   }
@@ -79,7 +90,7 @@ static int edit_nested_member(const char *path, const ArchiveState *outer,
     return 1;
   }
   std::uint64_t data_offset = outer->nested_member_offset + ar_header_size;
-  if (!seek_to(nested->stream, data_offset)) {
+  if (!seek_unless_there(nested->stream, data_offset)) {
     report_error("%s: failed to seek to archive member\n", nested->file_name);
     return walk_ends;
   }
@@ -111,8 +122,10 @@ static int walk_members(const char *path, std::FILE *stream, int is_thin,
   if (archive_open(outer, path, stream, is_thin, 0) != 0) return 1;
   int status = 0;
   for (;;) {
-    // The editor and the name lookups move the streams: always seek first.
-    if (!seek_to(stream, outer->next_header_offset)) {
+    // In a regular archive the editor has just moved the stream; in a thin
+    // one only the walk reads it.
+    std::uint64_t next = outer->next_header_offset;
+    if (!(is_thin ? seek_unless_there(stream, next) : seek_to(stream, next))) {
       report_error("%s: failed to seek to next archive header\n", path);
       return 1;
     }

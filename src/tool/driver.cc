@@ -137,10 +137,16 @@ int edit_file(const char *path) {
     report_error("'%s' is not an ordinary file\n", path);
     return 1;
   }
-  std::FILE *stream = open_for_update_or_report(path);
+  OpenFailure failure;
+  std::FILE *stream = open_for_update(path, &failure);
   if (!stream) {
+    report_open_failure(path, failure);
     return 1;
   }
+  // One operand is open at a time, so its stream can always use this buffer;
+  // handing it over also spares the stream a stat of its own to size one.
+  static char operand_buffer[4096];
+  std::setvbuf(stream, operand_buffer, _IOFBF, sizeof operand_buffer);
   int status = edit_stream(path, stream);
   return status | close_edited_file(path, stream);
 }
