@@ -20,4 +20,7 @@ config.environment["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1"
 # another program (see scripts/valgrind-cli).
 wrapper = lit_config.params.get("hdrtune_wrapper", "")
 config.substitutions.append(("%hdrtune", (wrapper + " " + config.hdrtune_path).strip()))
+# LeakSanitizer cannot run under ptrace; a sanitizer build run by strace
+# checks everything else.
+config.substitutions.append(("%strace", "env ASAN_OPTIONS=detect_leaks=0 strace"))
 config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
