@@ -1,5 +1,6 @@
 // archive_test.cc - opening archives: header numbers, index, long-name table, nested switch.
 #include "support/archive.h"
+#include "support/archive_test_helpers.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -12,23 +13,6 @@
 
 namespace hdrtune {
 namespace {
-
-std::string padded_field(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-std::string ar_header(const std::string &name, const std::string &size) {
-  return padded_field(name, 16) + padded_field("0", 12) + padded_field("0", 6) +
-         padded_field("0", 6) + padded_field("644", 8) + padded_field(size, 10) + "`\n";
-}
-
-// A member with its data and, for odd sizes, the pad byte.
-std::string ar_member(const std::string &name, const std::string &data) {
-  std::string member = ar_header(name, std::to_string(data.size())) + data;
-  if (data.size() % 2) member += '\n';
-  return member;
-}
 
 std::string big_endian(std::uint64_t value, int width) {
   std::string bytes;

@@ -8,25 +8,10 @@
 #include <string>
 
 #include "support/archive.h"
+#include "support/archive_test_helpers.h"
 
 namespace hdrtune {
 namespace {
-
-std::string padded_field(std::string text, std::size_t width) {
-  text.resize(width, ' ');
-  return text;
-}
-
-std::string ar_header(const std::string &name, const std::string &size) {
-  return padded_field(name, 16) + padded_field("0", 12) + padded_field("0", 6) +
-         padded_field("0", 6) + padded_field("644", 8) + padded_field(size, 10) + "`\n";
-}
-
-std::string ar_member(const std::string &name, const std::string &data) {
-  std::string member = ar_header(name, std::to_string(data.size())) + data;
-  if (data.size() % 2) member += '\n';
-  return member;
-}
 
 // Names may run on into ar_date, as numbers past 16 bytes do.
 void set_header(ArchiveState *state, const std::string &name) {

@@ -1,0 +1,26 @@
+// archive_test_helpers.h - build archive bytes for the reader's unit tests.
+#pragma once
+
+#include <string>
+
+namespace hdrtune {
+
+inline std::string padded_field(std::string text, std::size_t width) {
+  text.resize(width, ' ');
+  return text;
+}
+
+// A 60-byte member header with the given name and size fields.
+inline std::string ar_header(const std::string &name, const std::string &size) {
+  return padded_field(name, 16) + padded_field("0", 12) + padded_field("0", 6) +
+         padded_field("0", 6) + padded_field("644", 8) + padded_field(size, 10) + "`\n";
+}
+
+// A member with its data and, for odd sizes, the pad byte.
+inline std::string ar_member(const std::string &name, const std::string &data) {
+  std::string member = ar_header(name, std::to_string(data.size())) + data;
+  if (data.size() % 2) member += '\n';
+  return member;
+}
+
+}  // namespace hdrtune
