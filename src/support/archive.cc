@@ -287,7 +287,8 @@ static void free_buffers(ArchiveState *state) {
 
 int archive_switch_nested(ArchiveState *nested, const char *path) {
   if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
-  if (nested->stream) std::fclose(nested->stream);
+  // Headers were written through the archive left behind: its close counts.
+  if (nested->stream) nested->close_failed |= close_edited_file(nested->file_name, nested->stream);
   nested->stream = nullptr;
   free_buffers(nested);
   // Opened for update: the walk rewrites member headers through this stream.

@@ -27,6 +27,7 @@ struct ArchiveState {
   int index_is_64bit = 0;
   char header[ar_header_size] = {};
   char *short_name_copy = nullptr;  // owned; the last 16-byte short name handed out
+  int close_failed = 0;  // a nested archive switched away from did not close cleanly
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does

@@ -3,6 +3,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "support/diagnostics.h"
 
 namespace hdrtune {
@@ -34,6 +37,13 @@ std::FILE *open_member_for_update(const char *path, OpenFailure *failure) {
   std::FILE *stream = open_for_update(path, failure);
   if (stream) std::setvbuf(stream, nullptr, _IONBF, 0);
   return stream;
+}
+
+int close_edited_file(const char *name, std::FILE *stream) {
+  if (std::fclose(stream) == 0) return 0;
+  // A nested archive has no name when memory ran out while opening it.
+  report_error("%s: Failed to close file: %s\n", name ? name : "<corrupt>", std::strerror(errno));
+  return 1;
 }
 
 void report_open_failure(const char *path, OpenFailure failure) {

@@ -18,6 +18,11 @@ std::FILE *open_for_update(const char *path, OpenFailure *failure);
 // since nothing but headers is ever read from it.
 std::FILE *open_member_for_update(const char *path, OpenFailure *failure);
 
+// Closes a stream that headers were written through. Some file systems
+// report a lost write only here, so a failure is reported under name.
+// Returns 0 on success, 1 on failure.
+int close_edited_file(const char *name, std::FILE *stream);
+
 // Reports why a file could not be opened, under its path.
 void report_open_failure(const char *path, OpenFailure failure);
 

@@ -152,8 +152,8 @@ int edit_archive(const char *path, std::FILE *stream, int is_thin) {
   ArchiveState outer;
   ArchiveState nested;
   int status = walk_members(path, stream, is_thin, &outer, &nested);
-  if (nested.stream)
-    status |= close_edited_file(nested.file_name ? nested.file_name : "<corrupt>", nested.stream);
+  if (nested.stream) status |= close_edited_file(nested.file_name, nested.stream);
+  status |= nested.close_failed;
   archive_release(&nested);
   archive_release(&outer);
   return status;

@@ -151,12 +151,6 @@ int write_image(const char *display_name, std::FILE *stream, const unsigned char
 
 }  // namespace
 
-int close_edited_file(const char *name, std::FILE *stream) {
-  if (std::fclose(stream) == 0) return 0;
-  report_error("%s: Failed to close file: %s\n", name, std::strerror(errno));
-  return 1;
-}
-
 int edit_object(const char *display_name, std::FILE *stream) {
   return edit_object_within(display_name, stream, UINT64_MAX);
 }

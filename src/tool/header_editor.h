@@ -39,11 +39,6 @@ extern DecodedElfHeader decoded_header;
 // under display_name. Returns 0 on success, 1 on failure.
 int edit_object(const char *display_name, std::FILE *stream);
 
-// Closes a stream that headers were written through. Some file systems
-// report a lost write only here, so a failure is reported under name.
-// Returns 0 on success, 1 on failure.
-int close_edited_file(const char *name, std::FILE *stream);
-
 // As edit_object, for a header that must lie within the next size_limit bytes
 // of the stream (an archive member's data): a header that would run past them
 // is refused before anything is written, so the bytes after the member are
