@@ -1,8 +1,11 @@
 // argv.cc - argument vectors: splitting into words, writing back, and @file expansion.
 #include "runtime/argv.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -67,34 +70,37 @@ int write_word(const char *word, std::FILE *stream) {
   return std::fputc('\n', stream) == EOF;
 }
 
-// Reads the whole of an open file into a fresh NUL-terminated buffer.
-// Returns null when the file cannot be sized, rewound or read.
-char *read_stream_text(std::FILE *f) {
-  if (std::fseek(f, 0, SEEK_END) != 0) return nullptr;
-  long size = std::ftell(f);
-  if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) return nullptr;
-  char *text = static_cast<char *>(alloc_or_die(static_cast<std::size_t>(size) + 1));
-  std::size_t got = std::fread(text, 1, static_cast<std::size_t>(size), f);
-  if (got < static_cast<std::size_t>(size) && std::ferror(f)) {
-    std::free(text);
-    return nullptr;
+// Reads the whole of an open regular file of the given size into a fresh
+// NUL-terminated buffer. Returns null when a read fails.
+char *read_file_text(int fd, std::size_t size) {
+  char *text = static_cast<char *>(alloc_or_die(size + 1));
+  std::size_t got = 0;
+  while (got < size) {
+    ssize_t n = read(fd, text + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      std::free(text);
+      return nullptr;
+    }
+    if (n == 0) break;  // the file shrank since it was sized
+    got += static_cast<std::size_t>(n);
   }
   text[got] = '\0';  // a NUL inside the file ends the text just the same
   return text;
 }
 
-// A directory opens, and on some file systems seeks to an end near 2^63, but
-// can never be read: leave it as an argument before anything is allocated.
-bool is_directory(std::FILE *f) {
-  struct stat info;
-  return fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
+// Only a regular file is read. A FIFO would block the open and the reads, a
+// directory can never be read, and a device may have effects of its own: all
+// of them stay arguments. The open never blocks, and the type is checked on
+// what was opened, so a path swapped after any earlier look changes nothing.
 char *read_response_file(const char *path) {
-  std::FILE *f = std::fopen(path, "r");
-  if (!f) return nullptr;
-  char *text = is_directory(f) ? nullptr : read_stream_text(f);
-  std::fclose(f);
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  char *text = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+    text = read_file_text(fd, static_cast<std::size_t>(info.st_size));
+  close(fd);
   return text;
 }
 

@@ -2,6 +2,7 @@
 #include "runtime/argv.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -170,9 +171,15 @@ TEST(ExpandResponseFiles, BlankFilesVanishAndUnreadableOnesStay) {
   std::remove(missing.c_str());
   CommandLine line;
   std::string directory = "@" + testing::TempDir();
+  // Nothing but a regular file is read: a FIFO with no writer must not block.
+  std::string fifo = testing::TempDir() + "argv_test_fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   make_command_line(&line, {"prog", "@" + empty, "x", "@" + blank, "@" + missing, "@", "@" + cut,
-                            directory});
-  EXPECT_EQ(expand(&line), (Words{"prog", "x", "@" + missing, "@", "a", "b", directory}));
+                            directory, "@" + fifo, "@/dev/null"});
+  EXPECT_EQ(expand(&line), (Words{"prog", "x", "@" + missing, "@", "a", "b", directory,
+                                  "@" + fifo, "@/dev/null"}));
+  std::remove(fifo.c_str());
 }
 
 TEST(ExpandResponseFiles, LeavesTheVectorAloneWhenNothingIsExpanded) {
