@@ -71,28 +71,46 @@ static bool nested_lookup_failed(const ArchiveState *outer, const char *name) {
          name <= outer->long_names + outer->long_names_size;
 }
 
-static void report_unreadable_nested(const char *path, const char *name,
-                                     const char *display_name) {
-  char *nested_path = thin_member_path(path, name, std::strlen(name));
-  if (!nested_path) return;
-  report_error("%s: nested archive '%s' is not readable\n", display_name, nested_path);
-  std::free(nested_path);
+// Names the reference that was left alone, with its offset, so that two
+// failing references into one archive can be told apart.
+static void report_nested_not_edited(const char *display_name, std::uint64_t offset,
+                                     const char *reason) {
+  report_error("%s: member at offset %llu not edited: %s\n", display_name,
+               static_cast<unsigned long long>(offset), reason);
 }
 
+static void report_member_out_of_reach(const ArchiveState *nested) {
+  report_error("%s: failed to seek to archive member\n",
+               nested->file_name ? nested->file_name : "<corrupt>");
+}
+
+// Without the member's own header there is no telling what lies at its
+// offset, so nothing is written there; the thin archive's own position is
+// intact, so the walk goes on with its next member.
 static int edit_nested_member(const char *path, const ArchiveState *outer,
                               ArchiveState *nested, const char *name,
                               const char *display_name) {
-  // Without the member's own header there is no telling what lies at its
-  // offset, so nothing is written there. The reader has reported why, except
-  // when the nested archive could not be opened at all.
+  std::uint64_t offset = outer->nested_member_offset;
+  std::uint64_t data_offset = add_saturating(offset, ar_header_size);
   if (nested_lookup_failed(outer, name)) {
-    if (!nested->stream) report_unreadable_nested(path, name, display_name);
+    if (!nested->stream) {
+      char *nested_path = thin_member_path(path, name, std::strlen(name));
+      if (nested_path)
+        report_error("%s: member at offset %llu not edited: nested archive '%s' is not readable\n",
+                     display_name, static_cast<unsigned long long>(offset), nested_path);
+      std::free(nested_path);
+      return 1;
+    }
+    // The reader has said why the header could not be read; when even its
+    // offset was out of reach, so is the member's data.
+    if (data_offset > LONG_MAX) report_member_out_of_reach(nested);
+    report_nested_not_edited(display_name, offset, "no valid member header there");
     return 1;
   }
-  std::uint64_t data_offset = outer->nested_member_offset + ar_header_size;
   if (!seek_unless_there(nested->stream, data_offset)) {
-    report_error("%s: failed to seek to archive member\n", nested->file_name);
-    return walk_ends;
+    report_member_out_of_reach(nested);
+    report_nested_not_edited(display_name, offset, "its data is out of reach");
+    return 1;
   }
   return edit_object_within(display_name, nested->stream, padded_member_size(nested->header));
 }
@@ -129,6 +147,9 @@ static int walk_members(const char *path, std::FILE *stream, int is_thin,
       report_error("%s: failed to seek to next archive header\n", path);
       return 1;
     }
+    // A failed header write leaves the stream's error flag set; only this
+    // read's own error may count below.
+    std::clearerr(stream);
     std::size_t got = std::fread(outer->header, 1, ar_header_size, stream);
     // The end of the archive, unless the read failed: members after a read
     // error were never edited.
