@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""alternate.py - median wall times of two commands run in turn (A B A B ...) after a warm-up.
+"""alternate.py - median wall times of commands run in turn (A B C A B C ...) after a warm-up.
 
-Usage: alternate.py RUNS COMMAND_A... --- COMMAND_B...
-Prints the two medians in milliseconds. Taking turns spreads the noise of a
-shared machine over both commands alike.
+Usage: alternate.py RUNS COMMAND_A... --- COMMAND_B... [--- COMMAND_C...]
+Prints the medians in milliseconds, in the order of the commands. Taking turns
+spreads the noise of a shared machine over all the commands alike.
 """
 import statistics
 import subprocess
@@ -19,11 +19,17 @@ def wall_time(command):
 
 def main():
     runs = int(sys.argv[1])
-    split = sys.argv.index("---")
-    commands = (sys.argv[2:split], sys.argv[split + 1:])
+    commands = [[]]
+    for arg in sys.argv[2:]:
+        if arg == "---":
+            commands.append([])
+        else:
+            commands[-1].append(arg)
+    if len(commands) < 2 or not all(commands):
+        sys.exit("usage: alternate.py RUNS COMMAND_A... --- COMMAND_B... [--- COMMAND_C...]")
     for command in commands:
         wall_time(command)  # warm-up: page cache, dynamic loader
-    times = ([], [])
+    times = [[] for _ in commands]
     for _ in range(runs):
         for command, samples in zip(commands, times):
             samples.append(wall_time(command))

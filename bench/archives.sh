@@ -10,11 +10,12 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 tool=${1:-$root/build/hdrtune}
-export PATH=/usr/lib/llvm-14/bin:$PATH
+source "$root/scripts/llvm-root"
+export PATH=$HDRTUNE_LLVM_ROOT/bin:$PATH
 
 for need in /usr/bin/time strace yaml2obj llvm-readelf ar; do
   if ! command -v "$need" > /dev/null; then
-    echo "archives.sh: needs $need (Debian packages time, strace, llvm-14)" >&2
+    echo "archives.sh: needs $need (Debian packages time, strace, and LLVM's tools in $HDRTUNE_LLVM_ROOT/bin)" >&2
     exit 1
   fi
 done

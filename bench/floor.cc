@@ -1,12 +1,24 @@
-// floor.cc - the least I/O an OSABI edit needs (pread/pwrite per header): the benchmark's yardstick.
+// floor.cc - the least I/O an OSABI edit needs: the benchmark's yardstick.
 //
-// Usage: floor file... @listfile   (sets EI_OSABI to 9 in every ELF header)
+// Usage: floor [--windowed] file... @listfile   (sets EI_OSABI to 9 in every ELF header)
 // Plain files: one pread of 64 bytes (ELF header or archive magic), one pwrite.
 // Archives: one pread per member header and per ELF header, one pwrite per
 // edited header; the index is skipped by its size and the long-name table is
 // read once. Thin members are opened by their path relative to the archive's
-// directory. Happy path only: any error ends the program. No C++ library, so
-// that it loads as little as the tool does.
+// directory.
+//
+// --windowed changes how regular archives are read: in 64 KiB pread windows,
+// the first at offset 0 (it holds the magic too). Member headers and ELF
+// headers are taken from the window; a member that runs past the window's end
+// is skipped by its offset, never read through, and the next window starts at
+// the next member header (or at the current one, if its ELF header is cut off
+// by the window's end). Writes are the same as without --windowed: one pwrite
+// of the whole ELF header per member. The long-name table is not read: members
+// of a regular archive are edited by offset, not by name. Plain files and thin
+// archives are handled as without --windowed, from the first window.
+//
+// Happy path only: any error ends the program. No C++ library, so that it
+// loads as little as the tool does.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,6 +26,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+static bool windowed = false;
+static constexpr ssize_t kWindow = 64 * 1024;
+static unsigned char window[kWindow];
 
 static void fail(const char *what, const char *path) {
   std::fprintf(stderr, "floor: %s: %s\n", path, what);
@@ -43,6 +59,10 @@ static int open_parent(const char *path) {
   return open(dir, O_RDONLY | O_DIRECTORY);
 }
 
+static bool is_index(const char *m) {
+  return m[0] == '/' && (m[1] == ' ' || !std::memcmp(m, "/SYM64/ ", 8));
+}
+
 static void edit_archive(int fd, bool thin, const char *path) {
   int dir = thin ? open_parent(path) : -1;
   if (thin && dir < 0) fail("open directory", path);
@@ -50,7 +70,7 @@ static void edit_archive(int fd, bool thin, const char *path) {
   for (off_t at = 8; pread(fd, m, sizeof m, at) == sizeof m;) {
     off_t size = std::strtoll(m + 48, nullptr, 10), data = at + 60;
     at = data + size + (size & 1);
-    if (m[0] == '/' && (m[1] == ' ' || !std::memcmp(m, "/SYM64/ ", 8))) continue;  // index
+    if (is_index(m)) continue;
     if (!std::memcmp(m, "// ", 3)) {  // the long-name table
       names = static_cast<char *>(std::malloc(size + 1));
       if (!names || pread(fd, names, size, data) != size) fail("long names", path);
@@ -78,20 +98,51 @@ static void edit_archive(int fd, bool thin, const char *path) {
   if (dir >= 0) close(dir);
 }
 
+// Walks a regular archive through `window`, which holds `filled` bytes read
+// from offset 0. `base` is the file offset of window[0]; the window reaches
+// the end of the file when a read returned less than kWindow.
+static void edit_archive_windowed(int fd, ssize_t filled, const char *path) {
+  off_t base = 0;
+  for (off_t at = 8;;) {
+    // A member header and the ELF header after it must both be in the window,
+    // unless the file ends first.
+    if (at + 60 + 64 > base + filled && filled == kWindow) {
+      filled = pread(fd, window, kWindow, at);
+      if (filled < 0) fail("pread", path);
+      base = at;
+    }
+    if (at + 60 > base + filled) break;  // end of the archive
+    const char *m = reinterpret_cast<const char *>(window + (at - base));
+    off_t size = std::strtoll(m + 48, nullptr, 10), data = at + 60;
+    at = data + size + (size & 1);
+    if (is_index(m) || !std::memcmp(m, "// ", 3)) continue;
+    if (data + 52 > base + filled) fail("short ELF header", path);
+    edit_header(fd, window + (data - base), data, path);
+  }
+}
+
 static void edit_file(const char *path) {
   int fd = open(path, O_RDWR);
   if (fd < 0) fail("open", path);
-  unsigned char h[64];
-  if (pread(fd, h, sizeof h, 0) < 8) fail("short file", path);
-  if (!std::memcmp(h, "!<arch>\n", 8) || !std::memcmp(h, "!<thin>\n", 8))
-    edit_archive(fd, h[2] == 't', path);
+  unsigned char h[64], *first = windowed ? window : h;
+  ssize_t filled = pread(fd, first, windowed ? kWindow : sizeof h, 0);
+  if (filled < 8) fail("short file", path);
+  if (windowed && !std::memcmp(first, "!<arch>\n", 8))
+    edit_archive_windowed(fd, filled, path);
+  else if (!std::memcmp(first, "!<arch>\n", 8) || !std::memcmp(first, "!<thin>\n", 8))
+    edit_archive(fd, first[2] == 't', path);
   else
-    edit_header(fd, h, 0, path);
+    edit_header(fd, first, 0, path);
   close(fd);
 }
 
 int main(int argc, char **argv) {
-  for (int i = 1; i < argc; ++i) {
+  int i = 1;
+  if (i < argc && !std::strcmp(argv[i], "--windowed")) {
+    windowed = true;
+    ++i;
+  }
+  for (; i < argc; ++i) {
     if (argv[i][0] != '@') {
       edit_file(argv[i]);
       continue;
