@@ -3,11 +3,13 @@
 // must be an edited field of an ELF header that stands where a member's data
 // starts; nothing else in any file may change.
 //
-// The harness confines the tool: its fopen refuses any path outside the
+// The harness confines the tool: its open refuses any path outside the
 // private directory, since a thin archive may name any file as a member.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdarg>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -104,14 +106,21 @@ void check_changes(const std::string &before, const std::string &after, bool in_
 
 }  // namespace
 
-extern "C" std::FILE *fopen(const char *path, const char *mode) {
-  using Fopen = std::FILE *(*)(const char *, const char *);
-  static Fopen real_fopen = reinterpret_cast<Fopen>(dlsym(RTLD_NEXT, "fopen"));
+extern "C" int open(const char *path, int flags, ...) {
+  using Open = int (*)(const char *, int, ...);
+  static Open real_open = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "open"));
+  mode_t mode = 0;
+  if (flags & O_CREAT) {
+    std::va_list args;
+    va_start(args, flags);
+    mode = va_arg(args, mode_t);
+    va_end(args);
+  }
   if (confined && !inside_sandbox(path)) {
     errno = EACCES;
-    return nullptr;
+    return -1;
   }
-  return real_fopen(path, mode);
+  return real_open(path, flags, mode);
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {

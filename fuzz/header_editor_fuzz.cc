@@ -1,12 +1,17 @@
-// header_editor_fuzz.cc - the header editor on an in-memory file with random
-// settings: it must write one whole, correctly patched header at the start,
-// or nothing at all.
+// header_editor_fuzz.cc - the header editor on a file with random settings:
+// it must write one whole, correctly patched header at the start, or nothing
+// at all.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "tool/header_editor.h"
 
 using namespace hdrtune;
@@ -37,7 +42,35 @@ std::vector<std::uint8_t> expected_header(const std::uint8_t *file, int size) {
   return image;
 }
 
+std::string scratch_path;
+
+void write_whole(const std::uint8_t *data, std::size_t size) {
+  int fd = open(scratch_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
+  close(fd);
+}
+
+std::vector<std::uint8_t> read_whole(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size + 1);
+  int fd = open(scratch_path.c_str(), O_RDONLY);
+  if (fd < 0) std::abort();
+  ssize_t n = pread(fd, bytes.data(), bytes.size(), 0);
+  close(fd);
+  if (n != static_cast<ssize_t>(size)) std::abort();  // the file grew or shrank
+  bytes.resize(size);
+  return bytes;
+}
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+  char pattern[] = "/tmp/hdrtune-editor-fuzz.XXXXXX";
+  int fd = mkstemp(pattern);
+  if (fd < 0) std::abort();
+  close(fd);
+  scratch_path = pattern;
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 8) return 0;
@@ -53,11 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   data += 8, size -= 8;
   if (size == 0) return 0;
 
-  std::vector<std::uint8_t> file(data, data + size);
-  std::FILE *stream = fmemopen(file.data(), file.size(), "r+b");
-  if (!stream) return 0;
-  int status = edit_object("fuzz.o", stream);
-  std::fclose(stream);
+  write_whole(data, size);
+  PositionedFile stream;
+  if (open_for_update(&stream, scratch_path.c_str(), small_window_size) != OpenFailure::none)
+    std::abort();
+  int status = edit_object("fuzz.o", &stream, 0);
+  if (close_edited_file(&stream) != 0) std::abort();
+  std::vector<std::uint8_t> file = read_whole(size);
 
   if (std::memcmp(file.data(), data, size) == 0) return 0;  // nothing written
   int header_size = data[4] == 1 ? 52 : 64;

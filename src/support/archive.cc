@@ -7,10 +7,11 @@
 // after the index. A thin archive keeps only those two special members' data.
 #include "support/archive.h"
 
-#include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/char_class.h"
 #include "support/byte_codec.h"
 #include "support/diagnostics.h"
 #include "support/files.h"
@@ -22,7 +23,7 @@ static const char index64_name[] = "/SYM64/         ";
 static const char long_names_name[] = "//              ";
 
 static bool is_space(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
+  return char_class_table[static_cast<unsigned char>(c)] & class_space;
 }
 
 std::uint64_t header_number(const char *header, int offset, int *end_offset) {
@@ -51,112 +52,117 @@ std::uint64_t header_number(const char *header, int offset, int *end_offset) {
   return negative ? 0 - value : value;
 }
 
-bool has_valid_fmag(const char *header) {
-  return header[ar_fmag_offset] == '`' && header[ar_fmag_offset + 1] == '\n';
+std::uint64_t member_size(const ArHeader *header) {
+  return header_number(header_bytes(header), ar_size_offset, nullptr);
+}
+
+bool has_valid_fmag(const ArHeader *header) {
+  return header->ar_fmag[0] == '`' && header->ar_fmag[1] == '\n';
+}
+
+HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHeader *header) {
+  std::size_t got = 0;
+  ReadOutcome outcome = file_read(file, offset, header, ar_header_size, &got);
+  if (outcome == ReadOutcome::whole) return HeaderRead::whole;
+  if (outcome == ReadOutcome::short_read && got == 0) return HeaderRead::nothing;
+  return HeaderRead::short_or_failed;
 }
 
 static bool name_is(const ArchiveState *state, const char *special_name) {
-  return std::memcmp(state->header + ar_name_offset, special_name, ar_name_size) == 0;
+  return std::memcmp(state->header.ar_name, special_name, ar_name_size) == 0;
 }
 
 static std::uint64_t padded(std::uint64_t size) { return size + (size & 1); }
 
-// Counts the bytes between the stream's position and its end, so that a size
-// claimed by a header can be checked before anything that large is allocated.
-static bool bytes_left(std::FILE *stream, std::uint64_t *left) {
-  long here = std::ftell(stream);
-  if (here < 0 || std::fseek(stream, 0, SEEK_END) != 0) return false;
-  long end = std::ftell(stream);
-  if (std::fseek(stream, here, SEEK_SET) != 0 || end < here) return false;
-  *left = static_cast<std::uint64_t>(end - here);
-  return true;
+// A size claimed by a header is checked against what the file holds from
+// offset on before anything that large is allocated.
+static bool fits_in_file(const PositionedFile *file, std::uint64_t offset, std::uint64_t size) {
+  std::uint64_t total = 0;
+  return file_size(file, &total) && offset <= total && size <= total - offset;
 }
 
-static bool fits_in_stream(std::FILE *stream, std::uint64_t size) {
-  std::uint64_t left = 0;
-  return bytes_left(stream, &left) && size <= left;
-}
-
-static bool skip_forward(std::FILE *stream, std::uint64_t distance) {
-  return distance <= LONG_MAX &&
-         std::fseek(stream, static_cast<long>(distance), SEEK_CUR) == 0;
+static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
+                       std::uint64_t size) {
+  std::size_t got = 0;
+  return file_read(file, offset, buffer, size, &got) == ReadOutcome::whole;
 }
 
 // Reads the header after the index. No byte at all is fine: the archive ends
 // with its index, and `header` keeps the index's header. A read error is not
 // the end of the archive.
-static int read_header_after_index(ArchiveState *state) {
-  std::size_t got = std::fread(state->header, 1, ar_header_size, state->stream);
-  if (got == ar_header_size || (got == 0 && !std::ferror(state->stream))) return 1;
+static bool read_header_after_index(ArchiveState *state) {
+  HeaderRead read = read_member_header(state->stream, state->next_header_offset, &state->header);
+  if (read != HeaderRead::short_or_failed) return true;
   report_error("%s: failed to read archive header following archive index\n",
                state->file_name);
-  return 0;
+  return false;
 }
 
-static int read_index_entries(ArchiveState *state, unsigned width,
-                              std::uint64_t count) {
+static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_t offset,
+                               std::uint64_t count) {
   std::uint64_t bytes = count * width;
-  if (!fits_in_stream(state->stream, bytes)) {
+  if (!fits_in_file(state->stream, offset, bytes)) {
     report_error("%s: failed to read archive index\n", state->file_name);
-    return 0;
+    return false;
   }
   auto *raw = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
   if (!raw) {
     report_error("Out of memory whilst trying to read archive symbol index\n");
-    return 0;
+    return false;
   }
-  if (std::fread(raw, width, count, state->stream) < count) {
+  if (!read_whole(state->stream, offset, raw, bytes)) {
     std::free(raw);
     report_error("%s: failed to read archive index\n", state->file_name);
-    return 0;
+    return false;
   }
   state->index_offsets =
       static_cast<std::uint64_t *>(std::malloc(count ? count * sizeof(std::uint64_t) : 1));
   if (!state->index_offsets) {
     std::free(raw);
     report_error("Out of memory whilst trying to convert the archive symbol index\n");
-    return 0;
+    return false;
   }
   for (std::uint64_t i = 0; i < count; ++i)
     state->index_offsets[i] = get_be(raw + i * width, static_cast<int>(width));
   std::free(raw);
-  return 1;
+  return true;
 }
 
-static int read_symbol_names(ArchiveState *state, std::uint64_t size) {
+static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
   if (size == 0) {
     report_error("%s: the archive has an index but no symbols\n", state->file_name);
-    return 0;
+    return false;
   }
-  if (!fits_in_stream(state->stream, size)) {
+  if (!fits_in_file(state->stream, offset, size)) {
     report_error("%s: failed to read archive index symbol table\n", state->file_name);
-    return 0;
+    return false;
   }
   state->symbol_names = static_cast<unsigned char *>(std::malloc(size));
   if (!state->symbol_names) {
     report_error("Out of memory whilst trying to read archive index symbol table\n");
-    return 0;
+    return false;
   }
   state->symbol_names_size = size;
-  if (std::fread(state->symbol_names, 1, size, state->stream) < size) {
+  if (!read_whole(state->stream, offset, state->symbol_names, size)) {
     report_error("%s: failed to read archive index symbol table\n", state->file_name);
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
-// Index data: a count N, N header offsets and the symbol-name table, all
-// consumed, so that the stream ends up at the next header as after a skip.
-static int read_index_data(ArchiveState *state, unsigned width, std::uint64_t size) {
+// Index data at offset: a count N, N header offsets and the symbol-name
+// table, which takes the rest of the padded size.
+static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t offset,
+                            std::uint64_t size) {
   if (size < width) {
     report_error("%s: the archive index is empty\n", state->file_name);
-    return 0;
+    return false;
   }
   std::uint64_t rest = size - width;
   unsigned char count_bytes[8];
-  if (std::fread(count_bytes, 1, width, state->stream) < width) {
+  if (!read_whole(state->stream, offset, count_bytes, width)) {
     report_error("%s: failed to read archive index\n", state->file_name);
-    return 0;
+    return false;
   }
   std::uint64_t count = get_be(count_bytes, static_cast<int>(width));
   state->index_count = count;
@@ -165,70 +171,73 @@ static int read_index_data(ArchiveState *state, unsigned width, std::uint64_t si
                  "but the size is only 0x%lx\n",
                  state->file_name, static_cast<unsigned long>(count),
                  static_cast<int>(width), static_cast<unsigned long>(rest));
-    return 0;
+    return false;
   }
-  if (!read_index_entries(state, width, count)) return 0;
-  return read_symbol_names(state, rest - count * width);
+  if (!read_index_entries(state, width, offset + width, count)) return false;
+  return read_symbol_names(state, offset + width + count * width, rest - count * width);
 }
 
+// The index's header stands in `header`, at next_header_offset.
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
-  std::uint64_t size = header_number(state->header, ar_size_offset, nullptr);
+  std::uint64_t size = member_size(&state->header);
   if (static_cast<std::int64_t>(size) < 0) {
     report_error("%s: invalid archive header size: %ld\n", state->file_name,
                  static_cast<long>(size));
     return 0;
   }
   std::uint64_t data_size = padded(size);
-  state->next_header_offset += data_size + ar_header_size;
+  std::uint64_t data_offset = state->next_header_offset + ar_header_size;
+  state->next_header_offset = data_offset + data_size;
   if (!read_index) {
-    if (!skip_forward(state->stream, data_size)) {
+    if (!offset_reachable(state->next_header_offset)) {
       report_error("%s: failed to skip archive symbol table\n", state->file_name);
       return 0;
     }
-  } else if (!read_index_data(state, entry_width, data_size)) {
+  } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
     return 0;
   }
-  return read_header_after_index(state);
+  return read_header_after_index(state) ? 1 : 0;
 }
 
-// The stream stands just behind the table's header. The table keeps one
-// added NUL so that a name that runs to the table's end can be terminated.
-static int load_long_names(ArchiveState *state, const char *path) {
-  std::uint64_t size = header_number(state->header, ar_size_offset, nullptr);
+// The table's header stands in `header`, at next_header_offset. The table
+// keeps one added NUL so that a name that runs to the table's end can be
+// terminated.
+static bool load_long_names(ArchiveState *state, const char *path) {
+  std::uint64_t size = member_size(&state->header);
   state->long_names_size = size;
   if (size <= 7) {
     report_error("%s: long name table is too small, (size = %ld)\n", path,
                  static_cast<long>(size));
-    return 1;
+    return false;
   }
   if (static_cast<std::int64_t>(size) < 0) {
     report_error("%s: long name table is too big, (size = 0x%lx)\n", path,
                  static_cast<unsigned long>(size));
-    return 1;
+    return false;
   }
-  state->next_header_offset += ar_header_size + padded(size);
+  std::uint64_t data_offset = state->next_header_offset + ar_header_size;
+  state->next_header_offset = data_offset + padded(size);
   // A table larger than what is left of the file could never be read whole.
-  if (!fits_in_stream(state->stream, size)) {
+  if (!fits_in_file(state->stream, data_offset, size)) {
     report_error("%s: failed to read long symbol name string table\n", path);
-    return 1;
+    return false;
   }
   state->long_names = static_cast<char *>(std::malloc(size + 1));
   if (!state->long_names) {
     report_error("Out of memory reading long symbol names in archive\n");
-    return 1;
+    return false;
   }
-  if (std::fread(state->long_names, size, 1, state->stream) != 1) {
+  if (!read_whole(state->stream, data_offset, state->long_names, size)) {
     std::free(state->long_names);
     state->long_names = nullptr;
     report_error("%s: failed to read long symbol name string table\n", path);
-    return 1;
+    return false;
   }
-  if (size & 1) std::getc(state->stream);
   state->long_names[size] = '\0';
-  return 0;
+  return true;
 }
 
-int archive_open(ArchiveState *state, const char *path, std::FILE *stream,
+int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
                  int is_thin, int read_index) {
   state->stream = stream;
   state->file_name = strdup(path);
@@ -247,15 +256,12 @@ int archive_open(ArchiveState *state, const char *path, std::FILE *stream,
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
-  if (std::fseek(stream, 8, SEEK_SET) != 0) {
-    report_error("%s: failed to seek to first archive header\n", path);
-    return 1;
-  }
-  std::size_t got = std::fread(state->header, 1, ar_header_size, stream);
-  if (got == 0 && !std::ferror(stream)) return 0;  // no members at all
-  if (got < ar_header_size) {
-    report_error("%s: failed to read archive header\n", path);
-    return 1;
+  switch (read_member_header(stream, state->next_header_offset, &state->header)) {
+    case HeaderRead::whole: break;
+    case HeaderRead::nothing: return 0;  // no members at all
+    case HeaderRead::short_or_failed:
+      report_error("%s: failed to read archive header\n", path);
+      return 1;
   }
   if (name_is(state, index32_name)) {
     if (!archive_read_index(state, 4, read_index)) return 1;
@@ -266,7 +272,7 @@ int archive_open(ArchiveState *state, const char *path, std::FILE *stream,
     std::printf("%s has no archive index\n", path);
   }
   if (!name_is(state, long_names_name)) return 0;
-  return load_long_names(state, path);
+  return load_long_names(state, path) ? 0 : 1;
 }
 
 static void free_buffers(ArchiveState *state) {
@@ -288,14 +294,14 @@ static void free_buffers(ArchiveState *state) {
 int archive_switch_nested(ArchiveState *nested, const char *path) {
   if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
   // Headers were written through the archive left behind: its close counts.
-  if (nested->stream) nested->close_failed |= close_edited_file(nested->file_name, nested->stream);
+  if (nested->stream) nested->close_failed |= close_edited_file(nested->stream);
   nested->stream = nullptr;
   free_buffers(nested);
-  // Opened for update: the walk rewrites member headers through this stream.
-  OpenFailure failure;
-  std::FILE *stream = open_member_for_update(path, &failure);
-  if (!stream) return 1;
-  return archive_open(nested, path, stream, 0, 0);
+  // Opened for update: the walk rewrites member headers through this file.
+  if (open_member_for_update(&nested->nested_file, path, archive_window_size) !=
+      OpenFailure::none)
+    return 1;
+  return archive_open(nested, path, &nested->nested_file, 0, 0);
 }
 
 void archive_release(ArchiveState *state) { free_buffers(state); }

@@ -1,20 +1,39 @@
 // archive.h - read ar archives: member headers, index, long names, member names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
+
+#include "support/files.h"
 
 namespace hdrtune {
 
-// The 60-byte member header: space-padded text fields.
-constexpr int ar_header_size = 60;
-constexpr int ar_name_offset = 0, ar_name_size = 16;
-constexpr int ar_size_offset = 48;
-constexpr int ar_fmag_offset = 58;
+// The member header: space-padded text fields, numbers in decimal.
+struct ArHeader {
+  char ar_name[16];
+  char ar_date[12];
+  char ar_uid[6];
+  char ar_gid[6];
+  char ar_mode[8];
+  char ar_size[10];
+  char ar_fmag[2];  // "`\n"
+};
+static_assert(sizeof(ArHeader) == 60, "an ar member header is 60 bytes");
+
+constexpr int ar_header_size = sizeof(ArHeader);
+constexpr int ar_name_size = sizeof(ArHeader::ar_name);
+constexpr int ar_name_offset = offsetof(ArHeader, ar_name);
+constexpr int ar_size_offset = offsetof(ArHeader, ar_size);
+constexpr int ar_fmag_offset = offsetof(ArHeader, ar_fmag);
+
+// The header's 60 bytes, for numbers that may run on across its fields.
+inline const char *header_bytes(const ArHeader *header) {
+  return reinterpret_cast<const char *>(header);
+}
 
 struct ArchiveState {
   char *file_name = nullptr;  // owned copy of the archive's path
-  std::FILE *stream = nullptr;
+  PositionedFile *stream = nullptr;  // the archive's open file
   std::uint64_t index_count = 0;
   std::uint64_t *index_offsets = nullptr;  // owned; only when the index was read
   unsigned char *symbol_names = nullptr;   // owned; only when the index was read
@@ -25,18 +44,28 @@ struct ArchiveState {
   std::uint64_t next_header_offset = 0;
   int is_thin = 0;
   int index_is_64bit = 0;
-  char header[ar_header_size] = {};
+  ArHeader header = {};
   char *short_name_copy = nullptr;  // owned; the last 16-byte short name handed out
+  PositionedFile nested_file;  // the file a nested state opened itself; stream points here
   int close_failed = 0;  // a nested archive switched away from did not close cleanly
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does
-// (white space, sign, digits; saturating), but never reads past the header.
-// When end_offset is non-null it receives the offset where conversion stopped.
+// (white space, sign, digits; saturating), but never reads past the header's
+// 60 bytes. When end_offset is non-null it receives the offset where the
+// conversion stopped.
 std::uint64_t header_number(const char *header, int offset, int *end_offset);
-bool has_valid_fmag(const char *header);
+std::uint64_t member_size(const ArHeader *header);
+bool has_valid_fmag(const ArHeader *header);
 
-int archive_open(ArchiveState *state, const char *path, std::FILE *stream,
+enum class HeaderRead {
+  whole,
+  nothing,  // the file ends right there
+  short_or_failed,  // part of a header, or a read error
+};
+HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHeader *header);
+
+int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
                  int is_thin, int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
 int archive_switch_nested(ArchiveState *nested, const char *path);

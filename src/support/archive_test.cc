@@ -2,8 +2,10 @@
 #include "support/archive.h"
 #include "support/archive_test_helpers.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -25,11 +27,10 @@ const std::string magic = "!<arch>\n";
 class ArchiveOpen : public ::testing::Test {
  protected:
   int open(const std::string &bytes, int read_index = 0) {
-    stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    EXPECT_TRUE(open_temp_file(&file, bytes));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    int result = archive_open(&state, "lib.a", stream, 0, read_index);
+    int result = archive_open(&state, "lib.a", &file, 0, read_index);
     errors = testing::internal::GetCapturedStderr();
     output = testing::internal::GetCapturedStdout();
     return result;
@@ -40,12 +41,11 @@ class ArchiveOpen : public ::testing::Test {
     EXPECT_EQ(state.long_names, nullptr);
     EXPECT_EQ(state.index_offsets, nullptr);
     EXPECT_EQ(state.symbol_names, nullptr);
-    if (stream) std::fclose(stream);
-    stream = nullptr;
+    if (file.fd >= 0) close_edited_file(&file);
   }
 
   ArchiveState state;
-  std::FILE *stream = nullptr;
+  PositionedFile file;
   std::string errors, output;
 };
 
@@ -85,8 +85,8 @@ TEST(HeaderNumber, StopsAtTheGraveAccentAndAtTheHeadersEnd) {
 // above what it uses, so an allocation of the claimed size would fail there.
 TEST(ArchiveOpenDeathTest, ClaimedSizesLargerThanTheFileAllocateNothing) {
   auto open_under_limit = [](const std::string &bytes, int read_index) {
-    std::FILE *stream = std::tmpfile();
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    PositionedFile file;
+    if (!open_temp_file(&file, bytes)) std::exit(3);
     long pages = 0;
     std::FILE *statm = std::fopen("/proc/self/statm", "r");
     if (!statm || std::fscanf(statm, "%ld", &pages) != 1) std::exit(2);
@@ -95,7 +95,7 @@ TEST(ArchiveOpenDeathTest, ClaimedSizesLargerThanTheFileAllocateNothing) {
     rlimit rl = {limit, limit};
     setrlimit(RLIMIT_AS, &rl);
     ArchiveState state;
-    int result = archive_open(&state, "lib.a", stream, 0, read_index);
+    int result = archive_open(&state, "lib.a", &file, 0, read_index);
     std::exit(result);
   };
   EXPECT_EXIT(open_under_limit(magic + ar_header("//", "9999999999") + "abcdefgh", 0),
@@ -108,16 +108,17 @@ TEST(ArchiveOpenDeathTest, ClaimedSizesLargerThanTheFileAllocateNothing) {
               "lib.a: failed to read archive index symbol table\n");
 }
 
-// A stream that cannot be read fails the open: a read error is not an archive
+// A file that cannot be read fails the open: a read error is not an archive
 // without members.
 TEST_F(ArchiveOpen, ReadErrorIsNotTheEndOfTheArchive) {
-  stream = std::tmpfile();
-  std::FILE *write_only = std::fopen(("/proc/self/fd/" + std::to_string(fileno(stream))).c_str(), "wb");
-  ASSERT_NE(write_only, nullptr);
+  ASSERT_TRUE(open_temp_file(&file, magic + ar_member("a.o/", "x")));
+  int write_only = ::open(("/proc/self/fd/" + std::to_string(file.fd)).c_str(), O_WRONLY);
+  ASSERT_GE(write_only, 0);
+  std::swap(file.fd, write_only);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(archive_open(&state, "lib.a", write_only, 0, 0), 1);
+  EXPECT_EQ(archive_open(&state, "lib.a", &file, 0, 0), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "hdrtune: Error: lib.a: failed to read archive header\n");
-  std::fclose(write_only);
+  close(write_only);
 }
 
 TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
@@ -144,7 +145,7 @@ TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
   EXPECT_EQ(state.index_offsets[0], 0x1122334455667788u);
   EXPECT_EQ(std::string(reinterpret_cast<char *>(state.symbol_names), state.symbol_names_size),
             "main");
-  EXPECT_EQ(std::string(state.header, 4), "a.o/") << "the header after the index is read";
+  EXPECT_EQ(std::string(state.header.ar_name, 4), "a.o/") << "the header after the index is read";
 }
 
 TEST_F(ArchiveOpen, ReadIndexRefusesIndexesThatDoNotAddUp) {
@@ -196,7 +197,7 @@ class ArchiveSwitchNested : public ::testing::Test {
     dir = pattern;
   }
   void TearDown() override {
-    if (nested.stream) std::fclose(nested.stream);
+    if (nested.stream) close_edited_file(nested.stream);
     archive_release(&nested);
     std::filesystem::remove_all(dir);
   }
@@ -210,15 +211,14 @@ class ArchiveSwitchNested : public ::testing::Test {
   ArchiveState nested;
 };
 
-TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheStream) {
+TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str()), 0);
-  std::FILE *first = nested.stream;
-  ASSERT_NE(first, nullptr);
-  std::fseek(first, 70, SEEK_SET);
+  ASSERT_NE(nested.stream, nullptr);
+  int first = nested.stream->fd;
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str()), 0);
-  EXPECT_EQ(nested.stream, first);
-  EXPECT_EQ(std::ftell(first), 70) << "the position is kept";
+  EXPECT_EQ(nested.stream->fd, first) << "the archive was opened again";
+  EXPECT_NE(nested.long_names, nullptr) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();

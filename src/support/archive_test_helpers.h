@@ -1,7 +1,12 @@
 // archive_test_helpers.h - build archive bytes for the reader's unit tests.
 #pragma once
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
+
+#include "support/files.h"
 
 namespace hdrtune {
 
@@ -21,6 +26,20 @@ inline std::string ar_member(const std::string &name, const std::string &data) {
   std::string member = ar_header(name, std::to_string(data.size())) + data;
   if (data.size() % 2) member += '\n';
   return member;
+}
+
+// Opens a fresh temporary file holding bytes, as the tool opens the files it
+// edits. The file is unlinked at once; closing it is the caller's.
+inline bool open_temp_file(PositionedFile *file, const std::string &bytes,
+                           std::size_t window_size = small_window_size) {
+  std::string path = "/tmp/hdrtune_test.XXXXXX";
+  int fd = mkstemp(path.data());
+  if (fd < 0) return false;
+  bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  close(fd);
+  bool opened = written && open_for_update(file, path.c_str(), window_size) == OpenFailure::none;
+  unlink(path.c_str());
+  return opened;
 }
 
 }  // namespace hdrtune

@@ -1,49 +1,152 @@
-// files.cc - open the files whose headers are edited.
+// files.cc - the files whose headers are edited: positioned reads through a
+// window, positioned writes, and the checks around opening them.
 #include "support/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
+#include "runtime/alloc.h"
 #include "support/diagnostics.h"
 
 namespace hdrtune {
 
-std::FILE *open_for_update(const char *path, OpenFailure *failure) {
-  std::FILE *stream = std::fopen(path, "r+b");
-  if (!stream) {
-    *failure = OpenFailure::not_openable;
-    return nullptr;
-  }
-  struct stat info;
-  if (fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fclose(stream);
-    *failure = OpenFailure::not_regular;
-    return nullptr;
-  }
-  *failure = OpenFailure::none;
-  return stream;
+static bool window_holds(const PositionedFile *file, std::uint64_t offset, std::size_t size) {
+  return offset >= file->window_start && offset - file->window_start <= file->window_length &&
+         size <= file->window_length - (offset - file->window_start);
 }
 
-std::FILE *open_member_for_update(const char *path, OpenFailure *failure) {
-  // Opening a device can have effects of its own, and a FIFO would block the
-  // first read: look before opening.
-  struct stat info;
-  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
-    *failure = OpenFailure::not_regular;
-    return nullptr;
+// Reads until size bytes came, the file ended, or a read failed (-1).
+static ssize_t read_fully(int fd, unsigned char *buffer, std::size_t size, std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t n = pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
   }
-  std::FILE *stream = open_for_update(path, failure);
-  if (stream) std::setvbuf(stream, nullptr, _IONBF, 0);
-  return stream;
+  return static_cast<ssize_t>(done);
 }
 
-int close_edited_file(const char *name, std::FILE *stream) {
-  if (std::fclose(stream) == 0) return 0;
-  // A nested archive has no name when memory ran out while opening it.
-  report_error("%s: Failed to close file: %s\n", name ? name : "<corrupt>", std::strerror(errno));
-  return 1;
+ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer,
+                      std::size_t size, std::size_t *got) {
+  *got = 0;
+  if (offset > largest_file_offset || size > largest_file_offset - offset) {
+    errno = EINVAL;
+    return ReadOutcome::failed;
+  }
+  auto *out = static_cast<unsigned char *>(buffer);
+  if (!window_holds(file, offset, size)) {
+    if (size > file->window_capacity) {  // too large for the window: straight from the file
+      ssize_t n = read_fully(file->fd, out, size, offset);
+      if (n < 0) return ReadOutcome::failed;
+      *got = static_cast<std::size_t>(n);
+      return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
+    }
+    // One pread fills the window from the offset asked for; it is followed
+    // by another only when it came back short of the bytes asked for.
+    file->window_length = 0;
+    ssize_t n = pread(file->fd, file->window, file->window_capacity, static_cast<off_t>(offset));
+    while (n < 0 && errno == EINTR)
+      n = pread(file->fd, file->window, file->window_capacity, static_cast<off_t>(offset));
+    if (n < 0) return ReadOutcome::failed;
+    if (static_cast<std::size_t>(n) < size) {
+      ssize_t rest = read_fully(file->fd, file->window + n, size - n, offset + n);
+      if (rest < 0) return ReadOutcome::failed;
+      n += rest;
+    }
+    file->window_start = offset;
+    file->window_length = static_cast<std::size_t>(n);
+  }
+  std::size_t available = file->window_length - (offset - file->window_start);
+  *got = size < available ? size : available;
+  std::memcpy(out, file->window + (offset - file->window_start), *got);
+  return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
+}
+
+// Copies the bytes written into the window where it holds them.
+static void update_window(PositionedFile *file, std::uint64_t offset, const unsigned char *data,
+                          std::size_t size) {
+  std::uint64_t start = offset > file->window_start ? offset : file->window_start;
+  std::uint64_t window_end = file->window_start + file->window_length;
+  std::uint64_t end = offset + size < window_end ? offset + size : window_end;
+  if (start < end)
+    std::memcpy(file->window + (start - file->window_start), data + (start - offset), end - start);
+}
+
+int file_write(PositionedFile *file, std::uint64_t offset, const void *data, std::size_t size) {
+  if (offset > largest_file_offset || size > largest_file_offset - offset) return EINVAL;
+  const auto *bytes = static_cast<const unsigned char *>(data);
+  std::size_t done = 0;
+  int error = 0;
+  while (done < size) {
+    ssize_t n = pwrite(file->fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  update_window(file, offset, bytes, done);
+  return error;
+}
+
+void file_set_window(PositionedFile *file, std::size_t capacity) {
+  auto *window = static_cast<unsigned char *>(alloc_or_die(capacity));
+  if (file->window_length > capacity) file->window_length = capacity;
+  if (file->window_length > 0) std::memcpy(window, file->window, file->window_length);
+  std::free(file->window);
+  file->window = window;
+  file->window_capacity = capacity;
+}
+
+bool file_size(const PositionedFile *file, std::uint64_t *size) {
+  struct stat info;
+  if (fstat(file->fd, &info) != 0 || info.st_size < 0) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size) {
+  // Not blocking: a path swapped for a FIFO or a device must not hang the run.
+  int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return OpenFailure::not_openable;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return OpenFailure::not_regular;
+  }
+  file->fd = fd;
+  file->path = strdup_or_die(path);
+  file->window = nullptr;
+  file_set_window(file, window_size);
+  return OpenFailure::none;
+}
+
+OpenFailure open_member_for_update(PositionedFile *file, const char *path,
+                                   std::size_t window_size) {
+  // Opening a device can have effects of its own: look before opening.
+  struct stat info;
+  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return OpenFailure::not_regular;
+  return open_for_update(file, path, window_size);
+}
+
+int close_edited_file(PositionedFile *file) {
+  int status = 0;
+  if (close(file->fd) != 0) {
+    report_error("%s: Failed to close file: %s\n", file->path, std::strerror(errno));
+    status = 1;
+  }
+  std::free(file->path);
+  std::free(file->window);
+  *file = PositionedFile{};
+  return status;
 }
 
 void report_open_failure(const char *path, OpenFailure failure) {

@@ -1,27 +1,71 @@
-// files.h - open the files whose headers are edited.
+// files.h - the files whose headers are edited: positioned reads through a
+// window, positioned writes, and the checks around opening them.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
 
 namespace hdrtune {
 
+// Window sizes: a plain file or a thin archive's member file needs its first
+// bytes only (the magic and the header), an archive being walked its member
+// headers one after another.
+constexpr std::size_t small_window_size = 4096;
+constexpr std::size_t archive_window_size = 64 * 1024;
+
+// An open file read and written at absolute offsets. It has no position of
+// its own and no error flags: every call says what happened. Reads are
+// served from a window of the file's bytes, refilled with one pread at the
+// offset asked for when it does not hold them; writes go straight to the
+// file and update the window where it holds the bytes written.
+struct PositionedFile {
+  int fd = -1;
+  char *path = nullptr;  // owned; the name the file is reported under
+  unsigned char *window = nullptr;  // owned
+  std::size_t window_capacity = 0;
+  std::uint64_t window_start = 0;  // file offset of window[0]
+  std::size_t window_length = 0;   // bytes of the file held, from window_start
+};
+
+enum class ReadOutcome {
+  whole,       // every byte asked for
+  short_read,  // the file ended first; *got tells how many came
+  failed,      // a read failed; errno tells why
+};
+
+// The largest offset a file can have; anything past it can't be reached.
+constexpr std::uint64_t largest_file_offset = INT64_MAX;
+inline bool offset_reachable(std::uint64_t offset) { return offset <= largest_file_offset; }
+
+ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer,
+                      std::size_t size, std::size_t *got);
+// Writes all of data at offset. Returns 0, or the error number of the write
+// that failed (a write that can't make progress counts as ENOSPC).
+int file_write(PositionedFile *file, std::uint64_t offset, const void *data, std::size_t size);
+// Gives the file a window of a new size; it keeps what it holds, as far as
+// the new size allows.
+void file_set_window(PositionedFile *file, std::size_t capacity);
+// The file's size, for a size claimed by a header to be checked against
+// before anything that large is allocated. False when it can't be had.
+bool file_size(const PositionedFile *file, std::uint64_t *size);
+
 enum class OpenFailure { none, not_regular, not_openable };
 
-// Opens path for reading and writing ("r+b"). Only a regular file is kept:
-// anything else that was opened (a path swapped for a device or FIFO after
-// the caller checked it) is closed again and refused. Returns the stream, or
-// null with the reason in *failure.
-std::FILE *open_for_update(const char *path, OpenFailure *failure);
+// Opens path for reading and writing, with a window of window_size bytes.
+// Only a regular file is kept: anything else that was opened (a path swapped
+// for a device or FIFO after the caller checked it) is closed again and
+// refused. The open never blocks. Returns OpenFailure::none on success.
+OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size);
 
 // As open_for_update, for files named inside an archive: a path that is not a
-// regular file is refused before it is opened, and the stream is unbuffered,
-// since nothing but headers is ever read from it.
-std::FILE *open_member_for_update(const char *path, OpenFailure *failure);
+// regular file is refused before it is opened.
+OpenFailure open_member_for_update(PositionedFile *file, const char *path,
+                                   std::size_t window_size);
 
-// Closes a stream that headers were written through. Some file systems
-// report a lost write only here, so a failure is reported under name.
-// Returns 0 on success, 1 on failure.
-int close_edited_file(const char *name, std::FILE *stream);
+// Closes a file that headers were written through and frees what it holds.
+// Some file systems report a lost write only here, so a failure is reported
+// under the file's path. Returns 0 on success, 1 on failure.
+int close_edited_file(PositionedFile *file);
 
 // Reports why a file could not be opened, under its path.
 void report_open_failure(const char *path, OpenFailure failure);

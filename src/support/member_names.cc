@@ -5,7 +5,6 @@
 // a name ends at NUL or '\n', with an optional '/' before that end. In a thin
 // archive, "/N:OFFSET" names the member whose header stands at OFFSET inside
 // the archive whose path is at byte N of the table (the nested archive).
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,7 +17,7 @@ namespace hdrtune {
 
 static const char *short_member_name(ArchiveState *state) {
   state->nested_member_offset = 0;
-  char *name = state->header + ar_name_offset;
+  char *name = state->header.ar_name;
   for (int i = 1; i < ar_name_size; ++i) {
     if (name[i] == '/') {
       name[i] = '\0';
@@ -69,9 +68,10 @@ static const char *long_member_name(ArchiveState *state, ArchiveState *nested) {
   }
   state->nested_member_offset = 0;
   int number_end = 0;
-  std::uint64_t index = header_number(state->header, ar_name_offset + 1, &number_end);
-  if (state->is_thin && number_end < ar_header_size && state->header[number_end] == ':')
-    state->nested_member_offset = header_number(state->header, number_end + 1, nullptr);
+  const char *header = header_bytes(&state->header);
+  std::uint64_t index = header_number(header, ar_name_offset + 1, &number_end);
+  if (state->is_thin && number_end < ar_header_size && header[number_end] == ':')
+    state->nested_member_offset = header_number(header, number_end + 1, nullptr);
   if (index > state->long_names_size) {
     report_error("Found long name index (%ld) beyond end of long name table\n",
                  static_cast<long>(index));
@@ -83,50 +83,67 @@ static const char *long_member_name(ArchiveState *state, ArchiveState *nested) {
 }
 
 const char *archive_member_name(ArchiveState *state, ArchiveState *nested) {
-  if (state->header[ar_name_offset] != '/') return short_member_name(state);
+  if (state->header.ar_name[0] != '/') return short_member_name(state);
   return long_member_name(state, nested);
 }
 
 const char *archive_member_name_at(ArchiveState *state, std::uint64_t offset,
                                    ArchiveState *nested) {
-  if (offset > LONG_MAX ||
-      std::fseek(state->stream, static_cast<long>(offset), SEEK_SET) != 0) {
+  if (!offset_reachable(offset)) {
     report_error("%s: failed to seek to next file name\n", state->file_name);
     return nullptr;
   }
-  if (std::fread(state->header, 1, ar_header_size, state->stream) < ar_header_size) {
+  if (read_member_header(state->stream, offset, &state->header) != HeaderRead::whole) {
     report_error("%s: failed to read archive header\n", state->file_name);
     return nullptr;
   }
-  if (!has_valid_fmag(state->header)) {
+  if (!has_valid_fmag(&state->header)) {
     report_error("%s: did not find a valid archive header\n", state->file_name);
     return nullptr;
   }
   return archive_member_name(state, nested);
 }
 
+// Appends text at *end and moves *end past it.
+static void append(char **end, const char *text, std::size_t length) {
+  std::memcpy(*end, text, length);
+  *end += length;
+}
+
 // lib.a(foo.o) for a regular archive, thin.a[obj/foo.o] for a thin archive's
-// member file, thin.a[lib.a(foo.o)] for a member of a nested archive.
+// member file, thin.a[lib.a(foo.o)] for a member of a nested archive. Built
+// by copying its parts: it is made once for every member.
 char *archive_display_name(const ArchiveState *state, const ArchiveState *nested,
                            const char *name) {
   const char *archive = state->file_name;
-  std::size_t size = std::strlen(archive) + std::strlen(name) + 3;
+  std::size_t archive_length = std::strlen(archive), name_length = std::strlen(name);
+  std::size_t size = archive_length + name_length + 3;
   const char *nested_name = nullptr;
+  std::size_t nested_length = 0;
   if (state->is_thin && state->nested_member_offset != 0) {
     nested_name = nested && nested->file_name ? nested->file_name : "<corrupt>";
-    size += std::strlen(nested_name) + 2;
+    nested_length = std::strlen(nested_name);
+    size += nested_length + 2;
   }
   auto *display_name = static_cast<char *>(std::malloc(size));
   if (!display_name) {
     report_error("Out of memory\n");
     return nullptr;
   }
-  if (nested_name)
-    std::snprintf(display_name, size, "%s[%s(%s)]", archive, nested_name, name);
-  else if (state->is_thin)
-    std::snprintf(display_name, size, "%s[%s]", archive, name);
-  else
-    std::snprintf(display_name, size, "%s(%s)", archive, name);
+  char *end = display_name;
+  append(&end, archive, archive_length);
+  if (nested_name) {
+    append(&end, "[", 1);
+    append(&end, nested_name, nested_length);
+    append(&end, "(", 1);
+    append(&end, name, name_length);
+    append(&end, ")]", 2);
+  } else {
+    append(&end, state->is_thin ? "[" : "(", 1);
+    append(&end, name, name_length);
+    append(&end, state->is_thin ? "]" : ")", 1);
+  }
+  *end = '\0';
   return display_name;
 }
 

@@ -16,7 +16,7 @@ namespace {
 // Names may run on into ar_date, as numbers past 16 bytes do.
 void set_header(ArchiveState *state, const std::string &name) {
   std::string header = padded_field(name, ar_size_offset) + padded_field("64", 10) + "`\n";
-  std::memcpy(state->header, header.data(), ar_header_size);
+  std::memcpy(&state->header, header.data(), ar_header_size);
 }
 
 // A state as the open leaves it, without a file behind it.
@@ -48,12 +48,12 @@ TEST_F(MemberName, ShortNameEndsAtASlashOrFillsAll16Bytes) {
   set_header(&state, "abcdefghijklmno/");
   const char *name = archive_member_name(&state, nullptr);
   EXPECT_STREQ(name, "abcdefghijklmno");
-  EXPECT_EQ(name, state.header) << "the name is the header's own bytes";
+  EXPECT_EQ(name, state.header.ar_name) << "the name is the header's own bytes";
   EXPECT_EQ(state.nested_member_offset, 0u);
   set_header(&state, "abcdefghijklmnop");
   name = archive_member_name(&state, nullptr);
   EXPECT_STREQ(name, "abcdefghijklmnop");
-  EXPECT_EQ(state.header[16], ' ') << "a 16-byte name is copied, not terminated in place";
+  EXPECT_EQ(state.header.ar_date[0], ' ') << "a 16-byte name is copied, not terminated in place";
   // Each copy replaces the one before; the leak checker sees the old one go.
   set_header(&state, "foo.o");
   EXPECT_EQ(name_of(&state), "foo.o           ");
@@ -92,7 +92,7 @@ class NestedMemberName : public ::testing::Test {
     set_long_names(&thin, "sub/lib.a/\nsub/missing.a/\n\n");
   }
   void TearDown() override {
-    if (nested.stream) std::fclose(nested.stream);
+    if (nested.stream) close_edited_file(nested.stream);
     archive_release(&nested);
     archive_release(&thin);
     std::filesystem::remove_all(dir);
@@ -117,12 +117,12 @@ TEST_F(NestedMemberName, MembersOfOneNestedArchiveShareItsStream) {
   EXPECT_EQ(thin.nested_member_offset, static_cast<std::uint64_t>(foo_offset));
   EXPECT_EQ(nested.file_name, dir + "/sub/lib.a");
   EXPECT_EQ(display_name(name), dir + "/thin.a[" + dir + "/sub/lib.a(foo.o)]");
-  std::FILE *stream = nested.stream;
+  int fd = nested.stream->fd;
 
   set_header(&thin, "/0:" + std::to_string(long_named_offset));
   name = archive_member_name(&thin, &nested);
   EXPECT_STREQ(name, "averyveryverylongname.o");
-  EXPECT_EQ(nested.stream, stream) << "the nested archive was opened again";
+  EXPECT_EQ(nested.stream->fd, fd) << "the nested archive was opened again";
   EXPECT_EQ(display_name(name),
             dir + "/thin.a[" + dir + "/sub/lib.a(averyveryverylongname.o)]");
 }

@@ -106,21 +106,18 @@ static bool is_archive_magic(const char magic[8], const char *expected) {
 }
 
 // Dispatches an opened file by its first 8 bytes.
-static int edit_stream(const char *path, std::FILE *stream) {
+static int edit_opened_file(const char *path, PositionedFile *file) {
   char magic[8];
-  if (std::fread(magic, sizeof magic, 1, stream) != 1) {
+  std::size_t got = 0;
+  if (file_read(file, 0, magic, sizeof magic, &got) != ReadOutcome::whole) {
     report_error("%s: Failed to read file's magic number\n", path);
     return 1;
   }
-  if (is_archive_magic(magic, "!<arch>\n")) return edit_archive(path, stream, 0);
-  if (is_archive_magic(magic, "!<thin>\n")) return edit_archive(path, stream, 1);
-  // A failed rewind would leave the stream at an unknown offset, and the
-  // header would be read and written there: check it.
-  if (std::fseek(stream, 0, SEEK_SET) != 0) {
-    report_error("%s: Failed to seek to ELF header\n", path);
-    return 1;
-  }
-  return edit_object(path, stream);
+  bool is_thin = is_archive_magic(magic, "!<thin>\n");
+  if (!is_thin && !is_archive_magic(magic, "!<arch>\n")) return edit_object(path, file, 0);
+  // The walk reads header after header: give it a window that holds many.
+  file_set_window(file, archive_window_size);
+  return edit_archive(path, file, is_thin ? 1 : 0);
 }
 
 int edit_file(const char *path) {
@@ -137,18 +134,14 @@ int edit_file(const char *path) {
     report_error("'%s' is not an ordinary file\n", path);
     return 1;
   }
-  OpenFailure failure;
-  std::FILE *stream = open_for_update(path, &failure);
-  if (!stream) {
+  PositionedFile file;
+  OpenFailure failure = open_for_update(&file, path, small_window_size);
+  if (failure != OpenFailure::none) {
     report_open_failure(path, failure);
     return 1;
   }
-  // One operand is open at a time, so its stream can always use this buffer;
-  // handing it over also spares the stream a stat of its own to size one.
-  static char operand_buffer[4096];
-  std::setvbuf(stream, operand_buffer, _IOFBF, sizeof operand_buffer);
-  int status = edit_stream(path, stream);
-  return status | close_edited_file(path, stream);
+  int status = edit_opened_file(path, &file);
+  return status | close_edited_file(&file);
 }
 
 char **expanded_argv = nullptr;

@@ -5,7 +5,6 @@
 // over itself; nothing else of the file is read or written.
 #include "tool/header_editor.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "support/byte_codec.h"
@@ -15,16 +14,12 @@
 namespace hdrtune {
 
 HeaderEditSettings settings;
-unsigned char header_image32[elf32_header_size];
-unsigned char header_image64[elf64_header_size];
+unsigned char header_image32[ELF32_HEADER_SIZE];
+unsigned char header_image64[ELF64_HEADER_SIZE];
 DecodedElfHeader decoded_header;
 
 namespace {
 
-constexpr int EI_CLASS = 4, EI_DATA = 5, EI_VERSION = 6, EI_OSABI = 7;
-constexpr int ELFCLASS32 = 1, ELFCLASS64 = 2;
-constexpr int ident_size = 16;
-constexpr int e_type_offset = 16, e_machine_offset = 18;
 constexpr std::int32_t either_class = 3;
 
 // Where each field after e_ident lies in the stored header, per class.
@@ -37,9 +32,9 @@ constexpr FieldLayout layout64 = {24, 32, 40, 48, 52, 8};
 
 void decode_header(const unsigned char *image, const FieldLayout &at) {
   DecodedElfHeader &h = decoded_header;
-  h.e_type = static_cast<std::uint16_t>(field_get(image + e_type_offset, 2));
-  h.e_machine = static_cast<std::uint16_t>(field_get(image + e_machine_offset, 2));
-  h.e_version = field_get(image + 20, 4);
+  h.e_type = static_cast<std::uint16_t>(field_get(image + E_TYPE_OFFSET, 2));
+  h.e_machine = static_cast<std::uint16_t>(field_get(image + E_MACHINE_OFFSET, 2));
+  h.e_version = field_get(image + E_VERSION_OFFSET, 4);
   h.e_entry = field_get(image + at.entry, at.address_width);
   h.e_phoff = field_get(image + at.phoff, at.address_width);
   h.e_shoff = field_get(image + at.shoff, at.address_width);
@@ -56,15 +51,15 @@ void report_too_small(const char *display_name) {
 
 // Reads the rest of the header into the class's image and decodes it.
 // Returns the image, or null when the class is unsupported or the read fails.
-unsigned char *read_header(const char *display_name, std::FILE *stream,
-                           std::uint64_t size_limit, int *header_size) {
+unsigned char *read_header(const char *display_name, PositionedFile *stream,
+                           std::uint64_t offset, std::uint64_t size_limit, int *header_size) {
   int elf_class = decoded_header.e_ident[EI_CLASS];
   unsigned char *image;
   const FieldLayout *layout;
   if (elf_class == ELFCLASS32) {
-    image = header_image32, layout = &layout32, *header_size = elf32_header_size;
+    image = header_image32, layout = &layout32, *header_size = ELF32_HEADER_SIZE;
   } else if (elf_class == ELFCLASS64) {
-    image = header_image64, layout = &layout64, *header_size = elf64_header_size;
+    image = header_image64, layout = &layout64, *header_size = ELF64_HEADER_SIZE;
   } else {
     report_error("Unsupported EI_CLASS: %d\n", elf_class);
     report_error("%s: Failed to read ELF header\n", display_name);
@@ -74,12 +69,14 @@ unsigned char *read_header(const char *display_name, std::FILE *stream,
     report_too_small(display_name);
     return nullptr;
   }
-  if (std::fread(image + ident_size, *header_size - ident_size, 1, stream) != 1) {
+  std::size_t got = 0;
+  if (file_read(stream, offset + EI_NIDENT, image + EI_NIDENT, *header_size - EI_NIDENT, &got) !=
+      ReadOutcome::whole) {
     report_error("%s: Failed to read ELF header\n", display_name);
     return nullptr;
   }
   decode_header(image, *layout);
-  std::memcpy(image, decoded_header.e_ident, ident_size);
+  std::memcpy(image, decoded_header.e_ident, EI_NIDENT);
   return image;
 }
 
@@ -131,59 +128,53 @@ bool header_passes_checks(const char *display_name) {
 
 void patch_image(unsigned char *image) {
   if (settings.output_machine != -1)
-    field_put(image + e_machine_offset, static_cast<std::uint16_t>(settings.output_machine), 2);
+    field_put(image + E_MACHINE_OFFSET, static_cast<std::uint16_t>(settings.output_machine), 2);
   if (settings.output_type != -1)
-    field_put(image + e_type_offset, static_cast<std::uint16_t>(settings.output_type), 2);
+    field_put(image + E_TYPE_OFFSET, static_cast<std::uint16_t>(settings.output_type), 2);
   if (settings.output_osabi != -1)
     image[EI_OSABI] = static_cast<unsigned char>(settings.output_osabi);
 }
 
-// The stream is buffered, so a write error may surface only at the flush:
-// both count as a failed update.
-int write_image(const char *display_name, std::FILE *stream, const unsigned char *image,
-                int header_size) {
-  if (std::fwrite(image, header_size, 1, stream) != 1 || std::fflush(stream) != 0) {
-    report_error("%s: Failed to update ELF header: %s\n", display_name, std::strerror(errno));
-    return 1;
-  }
-  return 0;
+int write_image(const char *display_name, PositionedFile *stream, std::uint64_t offset,
+                const unsigned char *image, int header_size) {
+  int error = file_write(stream, offset, image, header_size);
+  if (error == 0) return 0;
+  report_error("%s: Failed to update ELF header: %s\n", display_name, std::strerror(error));
+  return 1;
 }
 
 }  // namespace
 
-int edit_object(const char *display_name, std::FILE *stream) {
-  return edit_object_within(display_name, stream, UINT64_MAX);
+int edit_object(const char *display_name, PositionedFile *stream, std::uint64_t offset) {
+  return edit_object_within(display_name, stream, offset, UINT64_MAX);
 }
 
-int edit_object_within(const char *display_name, std::FILE *stream, std::uint64_t size_limit) {
+int edit_object_within(const char *display_name, PositionedFile *stream, std::uint64_t offset,
+                       std::uint64_t size_limit) {
   // Not even the identification fits: whatever follows belongs to someone else.
-  if (size_limit < ident_size) {
+  if (size_limit < EI_NIDENT) {
     report_too_small(display_name);
     return 1;
   }
-  long header_start = std::ftell(stream);
-  if (std::fread(decoded_header.e_ident, ident_size, 1, stream) != 1) {
+  std::size_t got = 0;
+  if (file_read(stream, offset, decoded_header.e_ident, EI_NIDENT, &got) != ReadOutcome::whole) {
     report_error("%s: Failed to read ELF header\n", display_name);
     return 1;
   }
   select_byte_order(decoded_header.e_ident[EI_DATA]);
 
   int header_size = 0;
-  unsigned char *image = read_header(display_name, stream, size_limit, &header_size);
+  unsigned char *image = read_header(display_name, stream, offset, size_limit, &header_size);
   if (!image) return 1;
 
-  if (header_start < 0 || std::fseek(stream, header_start, SEEK_SET) != 0) {
-    report_error("%s: Failed to seek to ELF header\n", display_name);
-    return 1;
-  }
   const unsigned char *ident = decoded_header.e_ident;
-  if (std::memcmp(ident, "\x7f" "ELF", 4) != 0) {
+  if (std::memcmp(ident, ELFMAG, SELFMAG) != 0) {
     report_error("%s: Not an ELF file - wrong magic bytes at the start\n", display_name);
     return 1;
   }
-  if (ident[EI_VERSION] != 1) {
+  if (ident[EI_VERSION] != EV_CURRENT) {
     report_error("%s: Unsupported EI_VERSION: %d is not %d\n", display_name, ident[EI_VERSION],
-                 1);
+                 EV_CURRENT);
     return 1;
   }
   // Retargeting to the machine the header already has is a no-op, unless a
@@ -194,7 +185,7 @@ int edit_object_within(const char *display_name, std::FILE *stream, std::uint64_
     return 0;
   if (!header_passes_checks(display_name)) return 1;
   patch_image(image);
-  return write_image(display_name, stream, image, header_size);
+  return write_image(display_name, stream, offset, image, header_size);
 }
 
 }  // namespace hdrtune

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+
+#include "support/elf_numbers.h"
+#include "support/files.h"
 
 namespace hdrtune {
 
@@ -11,7 +13,7 @@ struct HeaderEditSettings {
   std::int32_t input_machine = -1;
   std::int32_t input_class = -1;
   std::int32_t output_machine = -1;
-  std::int32_t output_class = 3;
+  std::int32_t output_class = 3;  // either class
   std::int32_t input_type = -1;
   std::int32_t output_type = -1;
   std::int32_t input_osabi = -1;
@@ -28,22 +30,19 @@ struct DecodedElfHeader {
   std::uint32_t e_ehsize, e_phentsize, e_phnum, e_shentsize, e_shnum, e_shstrndx;
 };
 
-constexpr int elf32_header_size = 52;
-constexpr int elf64_header_size = 64;
-
-extern unsigned char header_image32[elf32_header_size];
-extern unsigned char header_image64[elf64_header_size];
+extern unsigned char header_image32[ELF32_HEADER_SIZE];
+extern unsigned char header_image64[ELF64_HEADER_SIZE];
 extern DecodedElfHeader decoded_header;
 
-// Edits the header that starts at the stream's position; reports failures
-// under display_name. Returns 0 on success, 1 on failure.
-int edit_object(const char *display_name, std::FILE *stream);
+// Edits the header that starts at the given offset of the file; reports
+// failures under display_name. Returns 0 on success, 1 on failure.
+int edit_object(const char *display_name, PositionedFile *stream, std::uint64_t offset);
 
-// As edit_object, for a header that must lie within the next size_limit bytes
-// of the stream (an archive member's data): a header that would run past them
-// is refused before anything is written, so the bytes after the member are
-// never overwritten.
-int edit_object_within(const char *display_name, std::FILE *stream,
+// As edit_object, for a header that must lie within the size_limit bytes from
+// offset on (an archive member's data): a header that would run past them is
+// refused before anything is written, so the bytes after the member are never
+// overwritten.
+int edit_object_within(const char *display_name, PositionedFile *stream, std::uint64_t offset,
                        std::uint64_t size_limit);
 
 }  // namespace hdrtune
