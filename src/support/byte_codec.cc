@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "support/diagnostics.h"
+#include "support/elf_numbers.h"
 
 namespace hdrtune {
 
@@ -50,8 +51,7 @@ void put_be(unsigned char *field, std::uint64_t value, int size) {
 }
 
 void select_byte_order(unsigned char ei_data) {
-  const unsigned char elfdata2msb = 2;
-  bool big_endian = ei_data == elfdata2msb;
+  bool big_endian = ei_data == ELFDATA2MSB;
   field_get = big_endian ? get_be : get_le;
   field_put = big_endian ? put_be : put_le;
 }

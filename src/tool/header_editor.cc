@@ -20,8 +20,6 @@ DecodedElfHeader decoded_header;
 
 namespace {
 
-constexpr std::int32_t either_class = 3;
-
 // Where each field after e_ident lies in the stored header, per class.
 struct FieldLayout {
   int entry, phoff, shoff, flags, ehsize;  // e_ehsize and the five after it are 2 bytes

@@ -5,6 +5,7 @@
 
 #include "support/elf_numbers.h"
 #include "support/files.h"
+#include "tool/target_names.h"
 
 namespace hdrtune {
 
@@ -13,7 +14,7 @@ struct HeaderEditSettings {
   std::int32_t input_machine = -1;
   std::int32_t input_class = -1;
   std::int32_t output_machine = -1;
-  std::int32_t output_class = 3;  // either class
+  std::int32_t output_class = either_class;
   std::int32_t input_type = -1;
   std::int32_t output_type = -1;
   std::int32_t input_osabi = -1;

@@ -4,23 +4,28 @@
 #include <strings.h>
 
 #include "support/diagnostics.h"
+#include "support/elf_numbers.h"
 
 namespace hdrtune {
 
 const TargetKeyword machine_keyword_table[7] = {
-    {"i386", 3},   {"iamcu", 6},  {"l1om", 180}, {"k1om", 181},
-    {"x86_64", 62}, {"x86-64", 62}, {"none", 0},
+    {"i386", EM_386},      {"iamcu", EM_IAMCU},   {"l1om", EM_L1OM}, {"k1om", EM_K1OM},
+    {"x86_64", EM_X86_64}, {"x86-64", EM_X86_64}, {"none", EM_NONE},
 };
 
 const TargetKeyword type_keyword_table[4] = {
-    {"rel", 1}, {"exec", 2}, {"dyn", 3}, {"none", 0},
+    {"rel", ET_REL}, {"exec", ET_EXEC}, {"dyn", ET_DYN}, {"none", ET_NONE},
 };
 
 const OsabiKeyword osabi_keyword_table[16] = {
-    {0, "none"},     {1, "HPUX"},     {2, "NetBSD"},   {3, "Velm"},
-    {3, "Linux"},    {6, "Solaris"},  {7, "AIX"},      {8, "Irix"},
-    {9, "FreeBSD"},  {10, "TRU64"},   {11, "Modesto"}, {12, "OpenBSD"},
-    {13, "OpenVMS"}, {14, "NSK"},     {15, "AROS"},    {16, "FenixOS"},
+    {ELFOSABI_NONE, "none"},       {ELFOSABI_HPUX, "HPUX"},
+    {ELFOSABI_NETBSD, "NetBSD"},   {ELFOSABI_LINUX, "Velm"},
+    {ELFOSABI_LINUX, "Linux"},     {ELFOSABI_SOLARIS, "Solaris"},
+    {ELFOSABI_AIX, "AIX"},         {ELFOSABI_IRIX, "Irix"},
+    {ELFOSABI_FREEBSD, "FreeBSD"}, {ELFOSABI_TRU64, "TRU64"},
+    {ELFOSABI_MODESTO, "Modesto"}, {ELFOSABI_OPENBSD, "OpenBSD"},
+    {ELFOSABI_OPENVMS, "OpenVMS"}, {ELFOSABI_NSK, "NSK"},
+    {ELFOSABI_AROS, "AROS"},       {ELFOSABI_FENIXOS, "FenixOS"},
 };
 
 template <typename Table>
@@ -50,14 +55,14 @@ std::int32_t lookup_osabi(const char *keyword) {
 
 std::int32_t class_for_machine(std::int32_t e_machine) {
   switch (e_machine) {
-    case 3:    // EM_386
-    case 6:    // EM_IAMCU
-      return 1;
-    case 180:  // EM_L1OM
-    case 181:  // EM_K1OM
-      return 2;
+    case EM_386:
+    case EM_IAMCU:
+      return ELFCLASS32;
+    case EM_L1OM:
+    case EM_K1OM:
+      return ELFCLASS64;
     default:
-      return 3;
+      return either_class;
   }
 }
 

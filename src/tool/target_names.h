@@ -24,7 +24,8 @@ std::int32_t lookup_machine(const char *keyword);
 std::int32_t lookup_type(const char *keyword);
 std::int32_t lookup_osabi(const char *keyword);
 
-// 1: ELFCLASS32 only, 2: ELFCLASS64 only, 3: either.
+// A ClassSelector: ELFCLASS32 (1) or ELFCLASS64 (2) only, or either class.
+constexpr std::int32_t either_class = 3;
 std::int32_t class_for_machine(std::int32_t e_machine);
 
 }  // namespace hdrtune
