@@ -25,7 +25,22 @@ static void check_write_size(int size) {
   if (size < 1 || (size > 4 && size != 8)) refuse_size(size);
 }
 
+// The header's fields are 2, 4 or 8 bytes wide: those sizes are written out
+// so that the compiler makes each one load.
+static std::uint32_t le32(const unsigned char *p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+static std::uint32_t be32(const unsigned char *p) {
+  return static_cast<std::uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
 std::uint64_t get_le(const unsigned char *field, int size) {
+  switch (size) {
+    case 2: return static_cast<std::uint64_t>(field[0] | field[1] << 8);
+    case 4: return le32(field);
+    case 8: return le32(field) | static_cast<std::uint64_t>(le32(field + 4)) << 32;
+  }
   check_read_size(size);
   std::uint64_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = (value << 8) | field[i];
@@ -33,6 +48,11 @@ std::uint64_t get_le(const unsigned char *field, int size) {
 }
 
 std::uint64_t get_be(const unsigned char *field, int size) {
+  switch (size) {
+    case 2: return static_cast<std::uint64_t>(field[0] << 8 | field[1]);
+    case 4: return be32(field);
+    case 8: return static_cast<std::uint64_t>(be32(field)) << 32 | be32(field + 4);
+  }
   check_read_size(size);
   std::uint64_t value = 0;
   for (int i = 0; i < size; ++i) value = (value << 8) | field[i];

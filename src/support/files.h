@@ -10,7 +10,7 @@ namespace hdrtune {
 // Window sizes: a plain file or a thin archive's member file needs its first
 // bytes only (the magic and the header), an archive being walked its member
 // headers one after another.
-constexpr std::size_t small_window_size = 4096;
+constexpr std::size_t small_window_size = 512;
 constexpr std::size_t archive_window_size = 64 * 1024;
 
 // An open file read and written at absolute offsets. It has no position of

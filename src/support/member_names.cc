@@ -36,8 +36,11 @@ static const char *short_member_name(ArchiveState *state) {
 // Ends the name that starts at `index` in place and returns where it ends.
 static std::uint64_t terminate_long_name(ArchiveState *state, std::uint64_t index) {
   char *table = state->long_names;
-  std::uint64_t end = index;
-  while (end < state->long_names_size && table[end] != '\0' && table[end] != '\n') ++end;
+  // The name ends at the first NUL or newline, or at the table's end.
+  std::uint64_t end = state->long_names_size;
+  auto *newline = static_cast<char *>(std::memchr(table + index, '\n', end - index));
+  if (newline) end = newline - table;
+  end = index + strnlen(table + index, end - index);
   if (end > 0 && table[end - 1] == '/') --end;
   table[end] = '\0';
   return end;
