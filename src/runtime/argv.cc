@@ -21,10 +21,6 @@ namespace {
 // stops a response file that names itself.
 constexpr int response_file_budget = 2000;
 
-bool is_space(char c) {
-  return char_class_table[static_cast<unsigned char>(c)] & class_space;
-}
-
 const char *skip_space(const char *p) {
   while (is_space(*p)) ++p;
   return p;
@@ -37,7 +33,7 @@ bool is_blank(const char *text) { return *skip_space(text) == '\0'; }
 const auto word_breaks = [] {
   std::array<bool, 256> breaks{};
   for (int c = 0; c < 256; ++c)
-    breaks[c] = (char_class_table[c] & class_space) || c == '\'' || c == '"' || c == '\\' ||
+    breaks[c] = is_space(static_cast<char>(c)) || c == '\'' || c == '"' || c == '\\' ||
                 c == '\0';
   return breaks;
 }();

@@ -26,6 +26,11 @@ extern const std::uint16_t char_class_table[256];
 extern const unsigned char to_lower_table[256];
 extern const unsigned char to_upper_table[256];
 
+// White space: tab, newline, vertical tab, form feed, carriage return, space.
+inline bool is_space(char c) {
+  return char_class_table[static_cast<unsigned char>(c)] & class_space;
+}
+
 // The last component of a path, as a pointer into the path itself.
 const char *base_name(const char *path);
 const char *unix_base_name(const char *path);

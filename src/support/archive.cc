@@ -22,10 +22,6 @@ static const char index32_name[] = "/               ";
 static const char index64_name[] = "/SYM64/         ";
 static const char long_names_name[] = "//              ";
 
-static bool is_space(char c) {
-  return char_class_table[static_cast<unsigned char>(c)] & class_space;
-}
-
 std::uint64_t header_number(const char *header, int offset, int *end_offset) {
   int pos = offset;
   while (pos < ar_header_size && is_space(header[pos])) ++pos;
