@@ -113,9 +113,12 @@ bool file_size(const PositionedFile *file, std::uint64_t *size) {
   return true;
 }
 
+bool open_files_read_only = false;
+
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
-  int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int access = open_files_read_only ? O_RDONLY : O_RDWR;
+  int fd = open(path, access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailure::not_openable;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -51,6 +51,10 @@ bool file_size(const PositionedFile *file, std::uint64_t *size);
 
 enum class OpenFailure { none, not_regular, not_openable };
 
+// Set for a run that only reads: every file is then opened for reading only,
+// so that files the user may not write can be inspected.
+extern bool open_files_read_only;
+
 // Opens path for reading and writing, with a window of window_size bytes.
 // Only a regular file is kept: anything else that was opened (a path swapped
 // for a device or FIFO after the caller checked it) is closed again and

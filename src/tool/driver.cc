@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
@@ -27,6 +28,9 @@ enum OptionCode {
   option_output_type,
   option_input_osabi,
   option_output_osabi,
+  option_dry_run,
+  option_list,
+  option_skip_unmatched,
 };
 
 const option long_option_table[] = {
@@ -38,6 +42,9 @@ const option long_option_table[] = {
     {"output-osabi", required_argument, nullptr, option_output_osabi},
     {"version", no_argument, nullptr, 'v'},
     {"help", no_argument, nullptr, 'h'},
+    {"dry-run", no_argument, nullptr, option_dry_run},
+    {"list", no_argument, nullptr, option_list},
+    {"skip-unmatched", no_argument, nullptr, option_skip_unmatched},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -52,6 +59,9 @@ void show_usage(std::FILE *stream, int status) {
                "  --output-type <type>        Set output file type to <type>\n"
                "  --input-osabi <osabi>       Set input OSABI to <osabi>\n"
                "  --output-osabi <osabi>      Set output OSABI to <osabi>\n"
+               "  --dry-run                   Check and report, but write nothing\n"
+               "  --list                      Print each header's old and new values\n"
+               "  --skip-unmatched            Skip headers that an input condition refuses\n"
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
                program_name);
@@ -92,6 +102,15 @@ static bool apply_option(int code, const char *argument) {
       return (s.input_osabi = lookup_osabi(argument)) != -1;
     case option_output_osabi:
       return (s.output_osabi = lookup_osabi(argument)) != -1;
+    case option_dry_run:
+      preview.dry_run = true;
+      return true;
+    case option_list:
+      preview.list = true;
+      return true;
+    case option_skip_unmatched:
+      preview.skip_unmatched = true;
+      return true;
     case 'v':
       show_version(program_name);
     case 'h':
@@ -157,12 +176,25 @@ int tool_main(int argc, char **argv) {
     if (!apply_option(code, optarg)) return 1;
 
   if (optind == argc) show_usage(stderr, 1);
+  // A dry run shows what the real run would write.
+  if (preview.dry_run) preview.list = true;
   if (settings.output_machine == -1 && settings.output_type == -1 &&
-      settings.output_osabi == -1)
-    show_usage(stderr, 1);
+      settings.output_osabi == -1) {
+    if (!preview.list) show_usage(stderr, 1);
+    // Nothing to write: list what the headers hold, reading only.
+    preview.listing = true;
+    open_files_read_only = true;
+  }
+  // A reader that goes away (a pager, head) must not end the run half way
+  // through an archive: the failed writes are reported once, at the end.
+  if (preview.list) std::signal(SIGPIPE, SIG_IGN);
 
   int status = 0;
   while (optind < argc) status |= edit_file(argv[optind++]);
+  if (preview.list && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+    report_error("standard output could not be written\n");
+    status = 1;
+  }
   return status;
 }
 

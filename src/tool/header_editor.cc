@@ -5,6 +5,7 @@
 // over itself; nothing else of the file is read or written.
 #include "tool/header_editor.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "support/byte_codec.h"
@@ -14,6 +15,7 @@
 namespace hdrtune {
 
 HeaderEditSettings settings;
+PreviewSettings preview;
 unsigned char header_image32[ELF32_HEADER_SIZE];
 unsigned char header_image64[ELF64_HEADER_SIZE];
 DecodedElfHeader decoded_header;
@@ -87,41 +89,113 @@ bool class_matches(std::int32_t selector, int elf_class) {
   return selector == either_class || selector == elf_class;
 }
 
+// A value as the list lines write it: its first keyword, or its number.
+struct ValueText {
+  char text[24];
+};
+
+ValueText value_text(const char *keyword, unsigned value) {
+  ValueText v;
+  if (keyword)
+    std::snprintf(v.text, sizeof v.text, "%s", keyword);
+  else
+    std::snprintf(v.text, sizeof v.text, "%u", value);
+  return v;
+}
+
+ValueText machine_text(unsigned value) { return value_text(machine_keyword(value), value); }
+ValueText type_text(unsigned value) { return value_text(type_keyword(value), value); }
+ValueText osabi_text(unsigned value) { return value_text(osabi_keyword(value), value); }
+ValueText class_text(unsigned value) {
+  return value_text(value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr,
+                    value);
+}
+
+enum class CheckResult { passed, refused, skipped };
+
+// With --skip-unmatched, a header that an input condition the user gave
+// refuses is left as it is: no error, only a line in the list.
+CheckResult skip(const char *display_name, const char *field, const ValueText &found,
+                 const ValueText &wanted) {
+  if (preview.list)
+    std::printf("%s: skipped (%s %s, wanted %s)\n", display_name, field, found.text, wanted.text);
+  return CheckResult::skipped;
+}
+
 // The input conditions, in their fixed order; reports the first that fails.
-bool header_passes_checks(const char *display_name) {
+CheckResult check_header(const char *display_name) {
   const unsigned char *ident = decoded_header.e_ident;
   int e_machine = decoded_header.e_machine, e_type = decoded_header.e_type;
   int elf_class = ident[EI_CLASS];
-  // Without --input-mach each header is judged by the class its own machine implies.
-  std::int32_t input_class = settings.input_class != -1
-                                 ? settings.input_class
-                                 : class_for_machine(e_machine);
+  bool skip_unmatched = preview.skip_unmatched;
+  // Without --input-mach each header is judged by the class its own machine
+  // implies: a header that does not fit it is malformed, never skipped.
+  bool class_given = settings.input_class != -1;
+  std::int32_t input_class = class_given ? settings.input_class : class_for_machine(e_machine);
   if (!class_matches(input_class, elf_class)) {
+    if (skip_unmatched && class_given)
+      return skip(display_name, "class", class_text(elf_class), class_text(input_class));
     report_error("%s: Unmatched input EI_CLASS: %d is not %d\n", display_name, elf_class,
                  input_class);
-    return false;
+    return CheckResult::refused;
   }
   if (!class_matches(settings.output_class, elf_class)) {
     report_error("%s: Unmatched output EI_CLASS: %d is not %d\n", display_name, elf_class,
                  settings.output_class);
-    return false;
+    return CheckResult::refused;
   }
   if (!matches(settings.input_machine, e_machine)) {
+    if (skip_unmatched)
+      return skip(display_name, "machine", machine_text(e_machine),
+                  machine_text(settings.input_machine));
     report_error("%s: Unmatched e_machine: %d is not %d\n", display_name, e_machine,
                  settings.input_machine);
-    return false;
+    return CheckResult::refused;
   }
   if (!matches(settings.input_type, e_type)) {
+    if (skip_unmatched)
+      return skip(display_name, "type", type_text(e_type), type_text(settings.input_type));
     report_error("%s: Unmatched e_type: %d is not %d\n", display_name, e_type,
                  settings.input_type);
-    return false;
+    return CheckResult::refused;
   }
   if (!matches(settings.input_osabi, ident[EI_OSABI])) {
+    if (skip_unmatched)
+      return skip(display_name, "OSABI", osabi_text(ident[EI_OSABI]),
+                  osabi_text(settings.input_osabi));
     report_error("%s: Unmatched EI_OSABI: %d is not %d\n", display_name, ident[EI_OSABI],
                  settings.input_osabi);
-    return false;
+    return CheckResult::refused;
   }
-  return true;
+  return CheckResult::passed;
+}
+
+// NAME: machine M, type T, OSABI O
+void list_current_values(const char *display_name) {
+  const DecodedElfHeader &h = decoded_header;
+  std::printf("%s: machine %s, type %s, OSABI %s\n", display_name, machine_text(h.e_machine).text,
+              type_text(h.e_type).text, osabi_text(h.e_ident[EI_OSABI]).text);
+}
+
+// NAME: machine OLD -> NEW, type OLD -> NEW, OSABI OLD -> NEW, each as asked.
+void list_changes(const char *display_name) {
+  const DecodedElfHeader &h = decoded_header;
+  const char *separator = "";
+  std::printf("%s: ", display_name);
+  if (settings.output_machine != -1) {
+    std::printf("machine %s -> %s", machine_text(h.e_machine).text,
+                machine_text(static_cast<std::uint16_t>(settings.output_machine)).text);
+    separator = ", ";
+  }
+  if (settings.output_type != -1) {
+    std::printf("%stype %s -> %s", separator, type_text(h.e_type).text,
+                type_text(static_cast<std::uint16_t>(settings.output_type)).text);
+    separator = ", ";
+  }
+  if (settings.output_osabi != -1)
+    std::printf("%sOSABI %s -> %s", separator, osabi_text(h.e_ident[EI_OSABI]).text,
+                osabi_text(static_cast<unsigned char>(settings.output_osabi)).text);
+  std::printf("\n");
 }
 
 void patch_image(unsigned char *image) {
@@ -179,11 +253,24 @@ int edit_object_within(const char *display_name, PositionedFile *stream, std::ui
   // type or OSABI change was asked for as well.
   bool machine_already_set =
       settings.output_machine == static_cast<std::int32_t>(decoded_header.e_machine);
-  if (machine_already_set && settings.output_type == -1 && settings.output_osabi == -1)
+  if (machine_already_set && settings.output_type == -1 && settings.output_osabi == -1) {
+    if (preview.list) std::printf("%s: unchanged\n", display_name);
     return 0;
-  if (!header_passes_checks(display_name)) return 1;
+  }
+  switch (check_header(display_name)) {
+    case CheckResult::passed: break;
+    case CheckResult::refused: return 1;
+    case CheckResult::skipped: return 0;
+  }
+  if (preview.listing) {
+    list_current_values(display_name);
+    return 0;
+  }
   patch_image(image);
-  return write_image(display_name, stream, offset, image, header_size);
+  if (!preview.dry_run && write_image(display_name, stream, offset, image, header_size) != 0)
+    return 1;
+  if (preview.list) list_changes(display_name);
+  return 0;
 }
 
 }  // namespace hdrtune

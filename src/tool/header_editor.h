@@ -23,6 +23,16 @@ struct HeaderEditSettings {
 
 extern HeaderEditSettings settings;
 
+// What a run shows and whether it writes: the preview options.
+struct PreviewSettings {
+  bool list = false;            // print each header's old and new values
+  bool dry_run = false;         // check and report as the real run does, write nothing
+  bool skip_unmatched = false;  // leave headers that a given input condition refuses
+  bool listing = false;         // no output value: list each header's current values
+};
+
+extern PreviewSettings preview;
+
 // The header in host form, the same record for both classes.
 struct DecodedElfHeader {
   unsigned char e_ident[16];

@@ -35,6 +35,19 @@ static std::int32_t find_keyword(const Table &table, const char *keyword) {
   return -1;
 }
 
+template <typename Table>
+static const char *find_value(const Table &table, std::int32_t value) {
+  for (const auto &row : table)
+    if (row.value == value) return row.keyword;
+  return nullptr;
+}
+
+const char *machine_keyword(std::int32_t e_machine) {
+  return find_value(machine_keyword_table, e_machine);
+}
+const char *type_keyword(std::int32_t e_type) { return find_value(type_keyword_table, e_type); }
+const char *osabi_keyword(std::int32_t osabi) { return find_value(osabi_keyword_table, osabi); }
+
 std::int32_t lookup_machine(const char *keyword) {
   std::int32_t value = find_keyword(machine_keyword_table, keyword);
   if (value < 0) report_error("Unknown machine type: %s\n", keyword);
