@@ -9,7 +9,7 @@ _hdrtune_keywords() {
   esac
 }
 
-_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --help --version"
+_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --help --version"
 
 # The long option that a possibly abbreviated name stands for, if unique.
 _hdrtune_resolve() {
