@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -28,15 +27,9 @@ const char *skip_space(const char *p) {
 
 bool is_blank(const char *text) { return *skip_space(text) == '\0'; }
 
-// Bytes that end a run of plain word bytes: white space, quotes, the
-// backslash and the terminating NUL.
-const auto word_breaks = [] {
-  std::array<bool, 256> breaks{};
-  for (int c = 0; c < 256; ++c)
-    breaks[c] = is_space(static_cast<char>(c)) || c == '\'' || c == '"' || c == '\\' ||
-                c == '\0';
-  return breaks;
-}();
+// Bytes that end a run of plain word bytes: white space, quotes and the
+// backslash (and, as for any string, the terminating NUL).
+const char word_breaks[] = " \t\n\v\f\r'\"\\";
 
 // Copies one word, with quotes and backslashes resolved, from text into word.
 // Returns the position just after the word.
@@ -47,7 +40,9 @@ const char *read_word(const char *text, char *word) {
     // Outside quotes and escapes, most bytes are copied as they are: a whole
     // run of them at once, as a list of paths is mostly such runs.
     if (!escape && !single_quoted && !double_quoted) {
-      while (!word_breaks[static_cast<unsigned char>(*p)]) *word++ = *p++;
+      std::size_t run = std::strcspn(p, word_breaks);
+      std::memcpy(word, p, run);
+      word += run, p += run;
       if (!*p) break;
     }
     char c = *p;
