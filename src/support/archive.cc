@@ -68,7 +68,9 @@ static bool name_is(const ArchiveState *state, const char *special_name) {
   return std::memcmp(state->header.ar_name, special_name, ar_name_size) == 0;
 }
 
-static std::uint64_t padded(std::uint64_t size) { return size + (size & 1); }
+std::uint64_t padded_size(std::uint64_t size) {
+  return size == UINT64_MAX ? size : size + (size & 1);
+}
 
 // A size claimed by a header is checked against what the file holds from
 // offset on before anything that large is allocated.
@@ -181,7 +183,7 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
                  static_cast<long>(size));
     return 0;
   }
-  std::uint64_t data_size = padded(size);
+  std::uint64_t data_size = padded_size(size);
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
   state->next_header_offset = data_offset + data_size;
   if (!read_index) {
@@ -212,7 +214,7 @@ static bool load_long_names(ArchiveState *state, const char *path) {
     return false;
   }
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
-  state->next_header_offset = data_offset + padded(size);
+  state->next_header_offset = data_offset + padded_size(size);
   // A table larger than what is left of the file could never be read whole.
   if (!fits_in_file(state->stream, data_offset, size)) {
     report_error("%s: failed to read long symbol name string table\n", path);

@@ -56,6 +56,8 @@ struct ArchiveState {
 // conversion stopped.
 std::uint64_t header_number(const char *header, int offset, int *end_offset);
 std::uint64_t member_size(const ArHeader *header);
+// A size made even, as member data is padded; saturates rather than wrap.
+std::uint64_t padded_size(std::uint64_t size);
 bool has_valid_fmag(const ArHeader *header);
 
 enum class HeaderRead {

@@ -26,8 +26,7 @@ static std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {
 }
 
 static std::uint64_t padded_member_size(const ArHeader *header) {
-  std::uint64_t size = member_size(header);
-  return add_saturating(size, size & 1);
+  return padded_size(member_size(header));
 }
 
 // The member's data starts at data_offset, right behind its header.

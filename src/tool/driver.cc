@@ -178,11 +178,9 @@ int tool_main(int argc, char **argv) {
   if (optind == argc) show_usage(stderr, 1);
   // A dry run shows what the real run would write.
   if (preview.dry_run) preview.list = true;
-  if (settings.output_machine == -1 && settings.output_type == -1 &&
-      settings.output_osabi == -1) {
+  if (!has_output_value(settings)) {
     if (!preview.list) show_usage(stderr, 1);
     // Nothing to write: list what the headers hold, reading only.
-    preview.listing = true;
     open_files_read_only = true;
   }
   // A reader that goes away (a pager, head) must not end the run half way

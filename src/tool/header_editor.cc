@@ -16,6 +16,10 @@ namespace hdrtune {
 
 HeaderEditSettings settings;
 PreviewSettings preview;
+
+bool has_output_value(const HeaderEditSettings &s) {
+  return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1;
+}
 unsigned char header_image32[ELF32_HEADER_SIZE];
 unsigned char header_image64[ELF64_HEADER_SIZE];
 DecodedElfHeader decoded_header;
@@ -262,7 +266,7 @@ int edit_object_within(const char *display_name, PositionedFile *stream, std::ui
     case CheckResult::refused: return 1;
     case CheckResult::skipped: return 0;
   }
-  if (preview.listing) {
+  if (preview.list && !has_output_value(settings)) {
     list_current_values(display_name);
     return 0;
   }

@@ -28,10 +28,13 @@ struct PreviewSettings {
   bool list = false;            // print each header's old and new values
   bool dry_run = false;         // check and report as the real run does, write nothing
   bool skip_unmatched = false;  // leave headers that a given input condition refuses
-  bool listing = false;         // no output value: list each header's current values
 };
 
 extern PreviewSettings preview;
+
+// True when at least one output value was given. Without one, a run with
+// --list lists each header's current values instead of editing it.
+bool has_output_value(const HeaderEditSettings &s);
 
 // The header in host form, the same record for both classes.
 struct DecodedElfHeader {
