@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/process.h"
 #include "support/archive.h"
 #include "support/diagnostics.h"
 #include "tool/header_editor.h"
@@ -135,6 +136,8 @@ static int walk_members(const char *path, PositionedFile *stream, int is_thin,
   if (archive_open(outer, path, stream, is_thin, 0) != 0) return 1;
   int status = 0;
   for (;;) {
+    // An interrupt stops the walk between two headers; the driver reports it.
+    if (pending_interrupt()) return 1;
     std::uint64_t next = outer->next_header_offset;
     if (!offset_reachable(next)) {
       report_error("%s: failed to seek to next archive header\n", path);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "runtime/argv.h"
+#include "runtime/process.h"
 #include "support/diagnostics.h"
 #include "support/files.h"
 #include "tool/archive_walk.h"
@@ -165,7 +166,23 @@ int edit_file(const char *path) {
 
 char **expanded_argv = nullptr;
 
+// A run that only reads (a listing, a dry run) ends as soon as the reader of
+// its output goes away, as any filter does. A run that writes never stops
+// half way through a tree for that: it goes on and reports the lost output
+// at the end.
+static void set_broken_pipe_action(bool writes_files) {
+  std::signal(SIGPIPE, writes_files ? SIG_IGN : SIG_DFL);
+}
+
+// Every header named in the list so far was written, and no other: say so by
+// flushing the list, then end as the signal would have ended the run.
+[[noreturn]] static void stop_interrupted(int signal) {
+  report_error("interrupted by %s\n", interrupt_name(signal));
+  end_by_signal(signal);
+}
+
 int tool_main(int argc, char **argv) {
+  hold_standard_descriptors();
   std::setlocale(LC_MESSAGES, "");
   std::setlocale(LC_CTYPE, "");
   expand_response_files(&argc, &argv);
@@ -183,12 +200,12 @@ int tool_main(int argc, char **argv) {
     // Nothing to write: list what the headers hold, reading only.
     open_files_read_only = true;
   }
-  // A reader that goes away (a pager, head) must not end the run half way
-  // through an archive: the failed writes are reported once, at the end.
-  if (preview.list) std::signal(SIGPIPE, SIG_IGN);
+  set_broken_pipe_action(!open_files_read_only && !preview.dry_run);
+  catch_interrupts();
 
   int status = 0;
-  while (optind < argc) status |= edit_file(argv[optind++]);
+  while (optind < argc && !pending_interrupt()) status |= edit_file(argv[optind++]);
+  if (pending_interrupt()) stop_interrupted(pending_interrupt());
   if (preview.list && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
     report_error("standard output could not be written\n");
     status = 1;
