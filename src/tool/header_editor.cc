@@ -115,14 +115,36 @@ ValueText class_text(unsigned value) {
                     value);
 }
 
+// Starts a list line with the name and ": ". One line per header: a newline,
+// a carriage return or a backslash in the name is written as an escape.
+void print_list_name(const char *name) {
+  if (!std::strpbrk(name, "\n\r\\")) {
+    std::fputs(name, stdout);
+  } else {
+    for (const char *c = name; *c; ++c) {
+      if (*c == '\n')
+        std::fputs("\\n", stdout);
+      else if (*c == '\r')
+        std::fputs("\\r", stdout);
+      else if (*c == '\\')
+        std::fputs("\\\\", stdout);
+      else
+        std::putchar(*c);
+    }
+  }
+  std::fputs(": ", stdout);
+}
+
 enum class CheckResult { passed, refused, skipped };
 
 // With --skip-unmatched, a header that an input condition the user gave
 // refuses is left as it is: no error, only a line in the list.
 CheckResult skip(const char *display_name, const char *field, const ValueText &found,
                  const ValueText &wanted) {
-  if (preview.list)
-    std::printf("%s: skipped (%s %s, wanted %s)\n", display_name, field, found.text, wanted.text);
+  if (preview.list) {
+    print_list_name(display_name);
+    std::printf("skipped (%s %s, wanted %s)\n", field, found.text, wanted.text);
+  }
   return CheckResult::skipped;
 }
 
@@ -177,7 +199,8 @@ CheckResult check_header(const char *display_name) {
 // NAME: machine M, type T, OSABI O
 void list_current_values(const char *display_name) {
   const DecodedElfHeader &h = decoded_header;
-  std::printf("%s: machine %s, type %s, OSABI %s\n", display_name, machine_text(h.e_machine).text,
+  print_list_name(display_name);
+  std::printf("machine %s, type %s, OSABI %s\n", machine_text(h.e_machine).text,
               type_text(h.e_type).text, osabi_text(h.e_ident[EI_OSABI]).text);
 }
 
@@ -185,7 +208,7 @@ void list_current_values(const char *display_name) {
 void list_changes(const char *display_name) {
   const DecodedElfHeader &h = decoded_header;
   const char *separator = "";
-  std::printf("%s: ", display_name);
+  print_list_name(display_name);
   if (settings.output_machine != -1) {
     std::printf("machine %s -> %s", machine_text(h.e_machine).text,
                 machine_text(static_cast<std::uint16_t>(settings.output_machine)).text);
@@ -258,7 +281,10 @@ int edit_object_within(const char *display_name, PositionedFile *stream, std::ui
   bool machine_already_set =
       settings.output_machine == static_cast<std::int32_t>(decoded_header.e_machine);
   if (machine_already_set && settings.output_type == -1 && settings.output_osabi == -1) {
-    if (preview.list) std::printf("%s: unchanged\n", display_name);
+    if (preview.list) {
+      print_list_name(display_name);
+      std::fputs("unchanged\n", stdout);
+    }
     return 0;
   }
   switch (check_header(display_name)) {
