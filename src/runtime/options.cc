@@ -111,6 +111,32 @@ int finish_long_option(const ScanCall &call, const LongMatch &match) {
   return match.entry->val;
 }
 
+// After a recognised long option's name: its argument attached by '=' or,
+// when one is required, the next element. `spelling` is what the complaint
+// puts before the option's name ("--", "-" in long-only mode, "-W ");
+// optopt is set for the first two only.
+int take_long_argument(const ScanCall &call, const LongMatch &match, char *after_name,
+                       const char *spelling, bool sets_optopt) {
+  const option &entry = *match.entry;
+  if (*after_name == '=') {
+    if (entry.has_arg == no_argument) {
+      complain("%s: option `%s%s' doesn't allow an argument\n", call.argv[0], spelling,
+               entry.name);
+      if (sets_optopt) optopt = entry.val;
+      return '?';
+    }
+    optarg = after_name + 1;
+  } else {
+    optarg = nullptr;
+    if (entry.has_arg == required_argument && !take_next_element(call)) {
+      complain("%s: option `%s' requires an argument\n", call.argv[0], call.argv[optind - 1]);
+      if (sets_optopt) optopt = entry.val;
+      return missing_argument_code(call.optstring);
+    }
+  }
+  return finish_long_option(call, match);
+}
+
 // Exchanges the pending operands [operands_start, operands_end) with the
 // options [operands_end, top) that follow them, each block keeping its order.
 void rotate_operands(char **argv, int top) {
@@ -243,26 +269,7 @@ int scan_long_option(const ScanCall &call, const LongMatch &match) {
     return '?';
   }
 
-  const option &entry = *match.entry;
-  if (name[length] == '=') {
-    if (entry.has_arg == no_argument) {
-      if (two_dashes) {
-        complain("%s: option `--%s' doesn't allow an argument\n", call.argv[0],
-                 entry.name);
-      } else {
-        complain("%s: option `%c%s' doesn't allow an argument\n", call.argv[0],
-                 element[0], entry.name);
-      }
-      optopt = entry.val;
-      return '?';
-    }
-    optarg = name + length + 1;
-  } else if (entry.has_arg == required_argument && !take_next_element(call)) {
-    complain("%s: option `%s' requires an argument\n", call.argv[0], element);
-    optopt = entry.val;
-    return missing_argument_code(call.optstring);
-  }
-  return finish_long_option(call, match);
+  return take_long_argument(call, match, name + length, two_dashes ? "--" : "-", true);
 }
 
 // «-W word» stands for «--word».  A word that names no long option (or a scan
@@ -293,23 +300,7 @@ int scan_w_word(const ScanCall &call) {
     return '?';
   }
 
-  const option &entry = *match.entry;
-  if (word[length] == '=') {
-    if (entry.has_arg == no_argument) {
-      complain("%s: option `-W %s' doesn't allow an argument\n", call.argv[0],
-               entry.name);
-      return '?';
-    }
-    optarg = word + length + 1;
-  } else {
-    optarg = nullptr;
-    if (entry.has_arg == required_argument && !take_next_element(call)) {
-      complain("%s: option `%s' requires an argument\n", call.argv[0],
-               call.argv[optind - 1]);
-      return missing_argument_code(call.optstring);
-    }
-  }
-  return finish_long_option(call, match);
+  return take_long_argument(call, match, word + length, "-W ", false);
 }
 
 int scan_short_option(const ScanCall &call) {
