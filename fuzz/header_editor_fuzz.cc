@@ -33,7 +33,8 @@ void put_field(std::vector<std::uint8_t> &image, int offset, std::uint32_t value
 }
 
 // The header as a successful edit must leave it.
-std::vector<std::uint8_t> expected_header(const std::uint8_t *file, int size) {
+std::vector<std::uint8_t> expected_header(const HeaderEditSettings &settings,
+                                          const std::uint8_t *file, int size) {
   std::vector<std::uint8_t> image(file, file + size);
   bool big_endian = file[5] == 2;
   if (settings.output_machine != -1) put_field(image, 18, settings.output_machine, big_endian);
@@ -74,7 +75,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 8) return 0;
-  settings = HeaderEditSettings{};
+  RunOptions options;
+  HeaderEditSettings &settings = options.settings;
   settings.input_machine = setting_from(data[0]);
   settings.input_class = data[1] % 5 == 4 ? -1 : data[1] % 4;  // 0 never matches a class
   settings.output_machine = setting_from(data[2]);
@@ -87,20 +89,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (size == 0) return 0;
 
   write_whole(data, size);
-  PositionedFile stream;
-  if (open_for_update(&stream, scratch_path.c_str(), small_window_size) != OpenFailure::none)
+  PositionedFile file;
+  if (open_for_update(&file, scratch_path.c_str(), small_window_size, false) != OpenFailure::none)
     std::abort();
-  int status = edit_object("fuzz.o", &stream, 0);
-  if (close_edited_file(&stream) != 0) std::abort();
-  std::vector<std::uint8_t> file = read_whole(size);
+  int status = edit_object(options, "fuzz.o", &file, 0);
+  if (close_edited_file(&file) != 0) std::abort();
+  std::vector<std::uint8_t> after = read_whole(size);
 
-  if (std::memcmp(file.data(), data, size) == 0) return 0;  // nothing written
+  if (std::memcmp(after.data(), data, size) == 0) return 0;  // nothing written
   int header_size = data[4] == 1 ? 52 : 64;
   bool whole_header_fits = size >= static_cast<std::size_t>(header_size) && (data[4] == 1 || data[4] == 2);
   if (status != 0 || !whole_header_fits) std::abort();  // wrote, but reported failure
-  if (std::memcmp(file.data() + header_size, data + header_size, size - header_size) != 0)
+  if (std::memcmp(after.data() + header_size, data + header_size, size - header_size) != 0)
     std::abort();  // wrote past the header
-  std::vector<std::uint8_t> want = expected_header(data, header_size);
-  if (std::memcmp(file.data(), want.data(), header_size) != 0) std::abort();  // wrong bytes
+  std::vector<std::uint8_t> want = expected_header(settings, data, header_size);
+  if (std::memcmp(after.data(), want.data(), header_size) != 0) std::abort();  // wrong bytes
   return 0;
 }

@@ -296,7 +296,7 @@ int archive_switch_nested(ArchiveState *nested, const char *path) {
   nested->stream = nullptr;
   free_buffers(nested);
   // Opened for update: the walk rewrites member headers through this file.
-  if (open_member_for_update(&nested->nested_file, path, archive_window_size) !=
+  if (open_member_for_update(&nested->nested_file, path, archive_window_size, nested->read_only) !=
       OpenFailure::none)
     return 1;
   return archive_open(nested, path, &nested->nested_file, 0, 0);

@@ -48,6 +48,7 @@ struct ArchiveState {
   char *short_name_copy = nullptr;  // owned; the last 16-byte short name handed out
   PositionedFile nested_file;  // the file a nested state opened itself; stream points here
   int close_failed = 0;  // a nested archive switched away from did not close cleanly
+  bool read_only = false;  // a nested state opens its archives for reading only
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does

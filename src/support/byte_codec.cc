@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "support/diagnostics.h"
-#include "support/elf_numbers.h"
+#include "support/elf_header.h"
 
 namespace hdrtune {
 

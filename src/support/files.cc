@@ -113,11 +113,10 @@ bool file_size(const PositionedFile *file, std::uint64_t *size) {
   return true;
 }
 
-bool open_files_read_only = false;
-
-OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size) {
+OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
+                            bool read_only) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
-  int access = open_files_read_only ? O_RDONLY : O_RDWR;
+  int access = read_only ? O_RDONLY : O_RDWR;
   int fd = open(path, access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailure::not_openable;
   struct stat info;
@@ -133,11 +132,11 @@ OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t 
 }
 
 OpenFailure open_member_for_update(PositionedFile *file, const char *path,
-                                   std::size_t window_size) {
+                                   std::size_t window_size, bool read_only) {
   // Opening a device can have effects of its own: look before opening.
   struct stat info;
   if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return OpenFailure::not_regular;
-  return open_for_update(file, path, window_size);
+  return open_for_update(file, path, window_size, read_only);
 }
 
 int close_edited_file(PositionedFile *file) {

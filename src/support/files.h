@@ -51,20 +51,19 @@ bool file_size(const PositionedFile *file, std::uint64_t *size);
 
 enum class OpenFailure { none, not_regular, not_openable };
 
-// Set for a run that only reads: every file is then opened for reading only,
-// so that files the user may not write can be inspected.
-extern bool open_files_read_only;
-
-// Opens path for reading and writing, with a window of window_size bytes.
+// Opens path for reading and writing (for reading only when read_only: a run
+// that writes nothing can inspect files the user may not write), with a
+// window of window_size bytes.
 // Only a regular file is kept: anything else that was opened (a path swapped
 // for a device or FIFO after the caller checked it) is closed again and
 // refused. The open never blocks. Returns OpenFailure::none on success.
-OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size);
+OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
+                            bool read_only);
 
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.
 OpenFailure open_member_for_update(PositionedFile *file, const char *path,
-                                   std::size_t window_size);
+                                   std::size_t window_size, bool read_only);
 
 // Closes a file that headers were written through and frees what it holds.
 // Some file systems report a lost write only here, so a failure is reported

@@ -27,7 +27,7 @@ class PositionedFileTest : public ::testing::Test {
     for (int i = 0; i < 64; ++i) original += static_cast<char>('A' + i % 26);
     ASSERT_EQ(write(fd, original.data(), original.size()), 64);
     close(fd);
-    ASSERT_EQ(open_for_update(&file, path.c_str(), 16), OpenFailure::none);
+    ASSERT_EQ(open_for_update(&file, path.c_str(), 16, false), OpenFailure::none);
     behind = open(path.c_str(), O_RDWR);
   }
   void TearDown() override {
@@ -160,15 +160,15 @@ TEST_F(PositionedFileTest, WindowsChangeSizeAndKeepWhatTheyHold) {
 
 TEST(OpenForUpdate, KeepsOnlyRegularFiles) {
   PositionedFile file;
-  EXPECT_EQ(open_for_update(&file, "/tmp", 16), OpenFailure::not_openable);
-  EXPECT_EQ(open_for_update(&file, "/dev/null", 16), OpenFailure::not_regular);
-  EXPECT_EQ(open_for_update(&file, "/nonexistent/file", 16), OpenFailure::not_openable);
-  EXPECT_EQ(open_member_for_update(&file, "/dev/null", 16), OpenFailure::not_regular);
+  EXPECT_EQ(open_for_update(&file, "/tmp", 16, false), OpenFailure::not_openable);
+  EXPECT_EQ(open_for_update(&file, "/dev/null", 16, false), OpenFailure::not_regular);
+  EXPECT_EQ(open_for_update(&file, "/nonexistent/file", 16, false), OpenFailure::not_openable);
+  EXPECT_EQ(open_member_for_update(&file, "/dev/null", 16, false), OpenFailure::not_regular);
   // A FIFO without a writer neither blocks the open nor is kept.
   std::string fifo = testing::TempDir() + "files_test_fifo";
   unlink(fifo.c_str());
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(open_for_update(&file, fifo.c_str(), 16), OpenFailure::not_regular);
+  EXPECT_EQ(open_for_update(&file, fifo.c_str(), 16, false), OpenFailure::not_regular);
   unlink(fifo.c_str());
   EXPECT_EQ(file.fd, -1);
 }

@@ -31,27 +31,27 @@ static std::uint64_t padded_member_size(const ArHeader *header) {
 }
 
 // The member's data starts at data_offset, right behind its header.
-static MemberResult edit_regular_member(ArchiveState *outer, const char *display_name,
+static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer, const char *display_name,
                                         std::uint64_t data_offset,
                                         std::uint64_t current_member_size) {
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   // The header must not run over the next member's header.
   return result_of(
-      edit_object_within(display_name, outer->stream, data_offset, current_member_size));
+      edit_object(options, display_name, outer->stream, data_offset, current_member_size));
 }
 
-static MemberResult edit_member_file(const char *path, const char *name,
+static MemberResult edit_member_file(const RunOptions &options, const char *path, const char *name,
                                      const char *display_name) {
   char *member_path = thin_member_path(path, name, std::strlen(name));
   if (!member_path) return MemberResult::walk_ends;
   PositionedFile member;
-  OpenFailure failure = open_member_for_update(&member, member_path, small_window_size);
+  OpenFailure failure = open_member_for_update(&member, member_path, small_window_size, options.read_only);
   if (failure != OpenFailure::none) {
     report_open_failure(member_path, failure);
     std::free(member_path);
     return MemberResult::walk_ends;
   }
-  int status = edit_object(display_name, &member, 0);
+  int status = edit_object(options, display_name, &member, 0);
   status |= close_edited_file(&member);
   std::free(member_path);
   return result_of(status);
@@ -80,7 +80,7 @@ static void report_member_out_of_reach(const ArchiveState *nested) {
 // Without the member's own header there is no telling what lies at its
 // offset, so nothing is written there; the thin archive's own position is
 // intact, so the walk goes on with its next member.
-static MemberResult edit_nested_member(const char *path, const ArchiveState *outer,
+static MemberResult edit_nested_member(const RunOptions &options, const char *path, const ArchiveState *outer,
                                        ArchiveState *nested, const char *name,
                                        const char *display_name) {
   std::uint64_t offset = outer->nested_member_offset;
@@ -105,13 +105,14 @@ static MemberResult edit_nested_member(const char *path, const ArchiveState *out
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  return result_of(edit_object_within(display_name, nested->stream, data_offset,
+  return result_of(edit_object(options, display_name, nested->stream, data_offset,
                                       padded_member_size(&nested->header)));
 }
 
 // The header just read stands in outer->header; next_header_offset is just
 // behind it.
-static MemberResult edit_member(const char *path, ArchiveState *outer, ArchiveState *nested) {
+static MemberResult edit_member(const RunOptions &options, const char *path, ArchiveState *outer,
+                                ArchiveState *nested) {
   std::uint64_t data_offset = outer->next_header_offset;
   std::uint64_t current_member_size = padded_member_size(&outer->header);
   const char *name = archive_member_name(outer, nested);
@@ -122,18 +123,18 @@ static MemberResult edit_member(const char *path, ArchiveState *outer, ArchiveSt
   }
   MemberResult result;
   if (!outer->is_thin)
-    result = edit_regular_member(outer, display_name, data_offset, current_member_size);
+    result = edit_regular_member(options, outer, display_name, data_offset, current_member_size);
   else if (outer->nested_member_offset == 0)
-    result = edit_member_file(path, name, display_name);
+    result = edit_member_file(options, path, name, display_name);
   else
-    result = edit_nested_member(path, outer, nested, name, display_name);
+    result = edit_nested_member(options, path, outer, nested, name, display_name);
   std::free(display_name);
   return result;
 }
 
-static int walk_members(const char *path, PositionedFile *stream, int is_thin,
+static int walk_members(const RunOptions &options, const char *path, PositionedFile *file, int is_thin,
                         ArchiveState *outer, ArchiveState *nested) {
-  if (archive_open(outer, path, stream, is_thin, 0) != 0) return 1;
+  if (archive_open(outer, path, file, is_thin, 0) != 0) return 1;
   int status = 0;
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.
@@ -143,7 +144,7 @@ static int walk_members(const char *path, PositionedFile *stream, int is_thin,
       report_error("%s: failed to seek to next archive header\n", path);
       return 1;
     }
-    switch (read_member_header(stream, next, &outer->header)) {
+    switch (read_member_header(file, next, &outer->header)) {
       case HeaderRead::whole: break;
       case HeaderRead::nothing: return status;  // the archive's end
       case HeaderRead::short_or_failed:
@@ -156,16 +157,17 @@ static int walk_members(const char *path, PositionedFile *stream, int is_thin,
       return 1;
     }
     outer->next_header_offset += ar_header_size;
-    MemberResult result = edit_member(path, outer, nested);
+    MemberResult result = edit_member(options, path, outer, nested);
     if (result == MemberResult::walk_ends) return 1;
     if (result == MemberResult::failed) status = 1;
   }
 }
 
-int edit_archive(const char *path, PositionedFile *stream, int is_thin) {
+int edit_archive(const RunOptions &options, const char *path, PositionedFile *file, int is_thin) {
   ArchiveState outer;
   ArchiveState nested;
-  int status = walk_members(path, stream, is_thin, &outer, &nested);
+  nested.read_only = options.read_only;
+  int status = walk_members(options, path, file, is_thin, &outer, &nested);
   if (nested.stream) status |= close_edited_file(nested.stream);
   status |= nested.close_failed;
   archive_release(&nested);

@@ -2,11 +2,12 @@
 #pragma once
 
 #include "support/files.h"
+#include "tool/run_options.h"
 
 namespace hdrtune {
 
 // The archive's members start at offset 8, just past its magic. Returns 0
 // when every member was edited, 1 otherwise.
-int edit_archive(const char *path, PositionedFile *stream, int is_thin);
+int edit_archive(const RunOptions &options, const char *path, PositionedFile *file, int is_thin);
 
 }  // namespace hdrtune

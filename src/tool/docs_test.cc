@@ -42,9 +42,8 @@ bool contains_word(const std::string &text, const std::string &word) {
 std::vector<std::string> accepted_words() {
   std::vector<std::string> words;
   for (const option *o = long_option_table; o->name; ++o) words.push_back(std::string("--") + o->name);
-  for (const auto &row : machine_keyword_table) words.push_back(row.keyword);
-  for (const auto &row : type_keyword_table) words.push_back(row.keyword);
-  for (const auto &row : osabi_keyword_table) words.push_back(row.keyword);
+  for (const KeywordTable *table : {&machine_keywords, &type_keywords, &osabi_keywords})
+    for (const KeywordRow &row : *table) words.push_back(row.name);
   return words;
 }
 

@@ -81,8 +81,8 @@ void show_version(const char *name) {
 }
 
 // Stores one option's value; returns false after a keyword was refused.
-static bool apply_option(int code, const char *argument) {
-  HeaderEditSettings &s = settings;
+static bool apply_option(RunOptions *options, int code, const char *argument) {
+  HeaderEditSettings &s = options->settings;
   std::int32_t value;
   switch (code) {
     case option_input_mach:
@@ -104,13 +104,13 @@ static bool apply_option(int code, const char *argument) {
     case option_output_osabi:
       return (s.output_osabi = lookup_osabi(argument)) != -1;
     case option_dry_run:
-      preview.dry_run = true;
+      options->dry_run = true;
       return true;
     case option_list:
-      preview.list = true;
+      options->list = true;
       return true;
     case option_skip_unmatched:
-      preview.skip_unmatched = true;
+      options->skip_unmatched = true;
       return true;
     case 'v':
       show_version(program_name);
@@ -126,7 +126,7 @@ static bool is_archive_magic(const char magic[8], const char *expected) {
 }
 
 // Dispatches an opened file by its first 8 bytes.
-static int edit_opened_file(const char *path, PositionedFile *file) {
+static int edit_opened_file(const RunOptions &options, const char *path, PositionedFile *file) {
   char magic[8];
   std::size_t got = 0;
   if (file_read(file, 0, magic, sizeof magic, &got) != ReadOutcome::whole) {
@@ -134,13 +134,13 @@ static int edit_opened_file(const char *path, PositionedFile *file) {
     return 1;
   }
   bool is_thin = is_archive_magic(magic, "!<thin>\n");
-  if (!is_thin && !is_archive_magic(magic, "!<arch>\n")) return edit_object(path, file, 0);
+  if (!is_thin && !is_archive_magic(magic, "!<arch>\n")) return edit_object(options, path, file, 0);
   // The walk reads header after header: give it a window that holds many.
   file_set_window(file, archive_window_size);
-  return edit_archive(path, file, is_thin ? 1 : 0);
+  return edit_archive(options, path, file, is_thin ? 1 : 0);
 }
 
-int edit_file(const char *path) {
+int edit_file(const RunOptions &options, const char *path) {
   struct stat info;
   if (stat(path, &info) != 0) {
     if (errno == ENOENT)
@@ -155,12 +155,12 @@ int edit_file(const char *path) {
     return 1;
   }
   PositionedFile file;
-  OpenFailure failure = open_for_update(&file, path, small_window_size);
+  OpenFailure failure = open_for_update(&file, path, small_window_size, options.read_only);
   if (failure != OpenFailure::none) {
     report_open_failure(path, failure);
     return 1;
   }
-  int status = edit_opened_file(path, &file);
+  int status = edit_opened_file(options, path, &file);
   return status | close_edited_file(&file);
 }
 
@@ -188,25 +188,26 @@ int tool_main(int argc, char **argv) {
   expand_response_files(&argc, &argv);
   expanded_argv = argv;
 
+  RunOptions options;
   int code;
   while ((code = getopt_long(argc, argv, "hv", long_option_table, nullptr)) != -1)
-    if (!apply_option(code, optarg)) return 1;
+    if (!apply_option(&options, code, optarg)) return 1;
 
   if (optind == argc) show_usage(stderr, 1);
   // A dry run shows what the real run would write.
-  if (preview.dry_run) preview.list = true;
-  if (!has_output_value(settings)) {
-    if (!preview.list) show_usage(stderr, 1);
+  if (options.dry_run) options.list = true;
+  if (!has_output_value(options.settings)) {
+    if (!options.list) show_usage(stderr, 1);
     // Nothing to write: list what the headers hold, reading only.
-    open_files_read_only = true;
+    options.read_only = true;
   }
-  set_broken_pipe_action(!open_files_read_only && !preview.dry_run);
+  set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
 
   int status = 0;
-  while (optind < argc && !pending_interrupt()) status |= edit_file(argv[optind++]);
+  while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
   if (pending_interrupt()) stop_interrupted(pending_interrupt());
-  if (preview.list && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+  if (options.list && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
     report_error("standard output could not be written\n");
     status = 1;
   }

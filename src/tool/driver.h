@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "runtime/options.h"
+#include "tool/run_options.h"
 
 namespace hdrtune {
 
@@ -22,6 +23,6 @@ int tool_main(int argc, char **argv);
 [[noreturn]] void show_version(const char *name);
 
 // Checks, opens and edits one file operand; 0 on success, 1 after a report.
-int edit_file(const char *path);
+int edit_file(const RunOptions &options, const char *path);
 
 }  // namespace hdrtune

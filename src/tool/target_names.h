@@ -1,33 +1,43 @@
 // target_names.h - keywords for machines, file types and OSABIs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace hdrtune {
 
-struct TargetKeyword {
-  const char *keyword;
+struct KeywordRow {
+  const char *name;
   std::int32_t value;
 };
-extern const TargetKeyword machine_keyword_table[7];
-extern const TargetKeyword type_keyword_table[4];
 
-struct OsabiKeyword {
-  std::int32_t value;
-  const char *keyword;
+// One field's keywords; `what` names the field in "Unknown %s: %s".
+struct KeywordTable {
+  const char *what;
+  const KeywordRow *rows;
+  std::size_t count;
+
+  const KeywordRow *begin() const { return rows; }
+  const KeywordRow *end() const { return rows + count; }
 };
-extern const OsabiKeyword osabi_keyword_table[16];
 
-// Each returns the number for a keyword (compared without regard to case),
-// or -1 after reporting it as unknown.
-std::int32_t lookup_machine(const char *keyword);
-std::int32_t lookup_type(const char *keyword);
-std::int32_t lookup_osabi(const char *keyword);
+extern const KeywordTable machine_keywords;
+extern const KeywordTable type_keywords;
+extern const KeywordTable osabi_keywords;
+
+// The number for a keyword (compared without regard to case), or -1 after
+// reporting it as unknown.
+std::int32_t lookup_keyword(const KeywordTable &table, const char *keyword);
+inline std::int32_t lookup_machine(const char *keyword) {
+  return lookup_keyword(machine_keywords, keyword);
+}
+inline std::int32_t lookup_type(const char *keyword) { return lookup_keyword(type_keywords, keyword); }
+inline std::int32_t lookup_osabi(const char *keyword) {
+  return lookup_keyword(osabi_keywords, keyword);
+}
 
 // The first keyword the table gives for a number, or null when none has it.
-const char *machine_keyword(std::int32_t e_machine);
-const char *type_keyword(std::int32_t e_type);
-const char *osabi_keyword(std::int32_t osabi);
+const char *keyword_for(const KeywordTable &table, std::int32_t value);
 
 // A ClassSelector: ELFCLASS32 (1) or ELFCLASS64 (2) only, or either class.
 constexpr std::int32_t either_class = 3;

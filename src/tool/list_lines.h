@@ -1,0 +1,21 @@
+// list_lines.h - the lines --list prints, one per header.
+#pragma once
+
+#include "support/elf_header.h"
+#include "tool/run_options.h"
+
+namespace hdrtune {
+
+// The fields an input condition checks, as a skip line names them.
+enum class ListField { elf_class, machine, type, osabi };
+
+// NAME: unchanged
+void list_unchanged(const char *name);
+// NAME: skipped (FIELD FOUND, wanted WANTED)
+void list_skipped(const char *name, ListField field, int found, int wanted);
+// NAME: machine M, type T, OSABI O
+void list_current_values(const char *name, const ElfHeader &header);
+// NAME: machine OLD -> NEW, type OLD -> NEW, OSABI OLD -> NEW, each as asked.
+void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s);
+
+}  // namespace hdrtune

@@ -1,0 +1,38 @@
+// run_options.h - what the user asked of one run: the values to write, the
+// conditions a header must meet, and how the run shows and writes its work.
+#pragma once
+
+#include <cstdint>
+
+#include "tool/target_names.h"
+
+namespace hdrtune {
+
+// -1 means "not given" (for input_class: "take it from each header").
+struct HeaderEditSettings {
+  std::int32_t input_machine = -1;
+  std::int32_t input_class = -1;
+  std::int32_t output_machine = -1;
+  std::int32_t output_class = either_class;
+  std::int32_t input_type = -1;
+  std::int32_t output_type = -1;
+  std::int32_t input_osabi = -1;
+  std::int32_t output_osabi = -1;
+};
+
+// Built once by the driver from the command line and passed down.
+struct RunOptions {
+  HeaderEditSettings settings;
+  bool list = false;            // print each header's old and new values
+  bool dry_run = false;         // check and report as the real run does, write nothing
+  bool skip_unmatched = false;  // leave headers that a given input condition refuses
+  bool read_only = false;       // nothing is written: open every file for reading only
+};
+
+// True when at least one output value was given. Without one, a run with
+// --list lists each header's current values instead of editing it.
+inline bool has_output_value(const HeaderEditSettings &s) {
+  return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1;
+}
+
+}  // namespace hdrtune
