@@ -49,11 +49,12 @@ std::string scan(Entry entry, const char *optstring, std::vector<std::string> wo
   return message.empty() ? out : out + " | " + message;
 }
 
-const option driver_table[] = {
-    {"input-mach", 1, nullptr, 150},  {"output-mach", 1, nullptr, 151},
-    {"input-type", 1, nullptr, 152},  {"output-type", 1, nullptr, 153},
-    {"input-osabi", 1, nullptr, 154}, {"output-osabi", 1, nullptr, 155},
-    {"version", 0, nullptr, 'v'},     {"help", 0, nullptr, 'h'},
+// Names that share prefixes, with and without arguments, and two long names
+// for short options.
+const option prefix_table[] = {
+    {"read-from", 1, nullptr, 150}, {"read-size", 1, nullptr, 151},
+    {"write-to", 1, nullptr, 152},  {"write-mode", 1, nullptr, 153},
+    {"quiet", 0, nullptr, 'q'},     {"help", 0, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -94,22 +95,22 @@ TEST_F(Scanner, DoubleDashEndsOptionsAndIsConsumed) {
   EXPECT_EQ(scan(Short, "ab", {"prog", "--"}), "-1 @2 --");
 }
 
-TEST_F(Scanner, DriverTableAbbreviationsAndArguments) {
-  EXPECT_EQ(scan(Long, "hv", {"./hdrtune", "--output", "x"}, driver_table),
-            "?/0 -1 @2 --output x | ./hdrtune: option `--output' is ambiguous\n");
-  EXPECT_EQ(scan(Long, "hv", {"prog", "--h", "-v"}, driver_table), "h v -1 @3 --h -v");
-  EXPECT_EQ(scan(Long, "hv", {"prog", "--input-mach=i386", "f"}, driver_table),
-            "150=i386 -1 @2 --input-mach=i386 f");
-  EXPECT_EQ(scan(Long, "hv", {"prog", "a.o", "--output-osa", "FreeBSD"}, driver_table),
-            "155=FreeBSD -1 @3 --output-osa FreeBSD a.o");
-  EXPECT_EQ(scan(Long, "hv", {"prog", "--input-mach"}, driver_table),
-            "?/150 -1 @2 --input-mach | prog: option `--input-mach' requires an argument\n");
-  EXPECT_EQ(scan(Long, "hv", {"prog", "--version=1"}, driver_table),
-            "?/v -1 @2 --version=1 | prog: option `--version' doesn't allow an argument\n");
-  EXPECT_EQ(scan(Long, "hv", {"prog", "--frob=3"}, driver_table),
+TEST_F(Scanner, AbbreviationsAndArguments) {
+  EXPECT_EQ(scan(Long, "hq", {"./tool", "--write", "x"}, prefix_table),
+            "?/0 -1 @2 --write x | ./tool: option `--write' is ambiguous\n");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "--h", "-q"}, prefix_table), "h q -1 @3 --h -q");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "--read-from=in", "f"}, prefix_table),
+            "150=in -1 @2 --read-from=in f");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "a.o", "--write-m", "fast"}, prefix_table),
+            "153=fast -1 @3 --write-m fast a.o");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "--read-from"}, prefix_table),
+            "?/150 -1 @2 --read-from | prog: option `--read-from' requires an argument\n");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "--quiet=1"}, prefix_table),
+            "?/q -1 @2 --quiet=1 | prog: option `--quiet' doesn't allow an argument\n");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "--frob=3"}, prefix_table),
             "?/0 -1 @2 --frob=3 | prog: unrecognized option `--frob=3'\n");
   opterr = 0;
-  EXPECT_EQ(scan(Long, "hv", {"prog", "--version=1"}, driver_table), "?/v -1 @2 --version=1");
+  EXPECT_EQ(scan(Long, "hq", {"prog", "--quiet=1"}, prefix_table), "?/q -1 @2 --quiet=1");
 }
 
 TEST_F(Scanner, ExactNameWinsWhereverItStands) {
