@@ -15,7 +15,7 @@ export PATH=$HDRTUNE_LLVM_ROOT/bin:$PATH
 
 for need in /usr/bin/time strace yaml2obj llvm-readelf ar; do
   if ! command -v "$need" > /dev/null; then
-    echo "archives.sh: needs $need (Debian packages time, strace, and LLVM's tools in $HDRTUNE_LLVM_ROOT/bin)" >&2
+    echo "archives.sh: needs $need (bash scripts/install-deps --bench installs them)" >&2
     exit 1
   fi
 done

@@ -10,7 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 if [[ ! -x /usr/bin/time ]]; then
-  echo "response_files.sh: needs /usr/bin/time (Debian package 'time')" >&2
+  echo "response_files.sh: needs /usr/bin/time (bash scripts/install-deps --bench installs it)" >&2
   exit 1
 fi
 

@@ -4,6 +4,9 @@
 if(NOT INPUT OR NOT OUTPUT)
   message(FATAL_ERROR "usage: cmake -DINPUT=<file> -DOUTPUT=<file.gz> -P gzip.cmake")
 endif()
+# The Makefile generator, unlike ninja, does not create an output's folder.
+get_filename_component(output_dir "${OUTPUT}" DIRECTORY)
+file(MAKE_DIRECTORY "${output_dir}")
 # The gzip header's time stamp comes from SOURCE_DATE_EPOCH when it is set.
 set(ENV{SOURCE_DATE_EPOCH} 0)
 file(ARCHIVE_CREATE OUTPUT "${OUTPUT}" PATHS "${INPUT}" FORMAT raw

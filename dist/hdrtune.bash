@@ -1,4 +1,5 @@
-# Bash completion for hdrtune: options, the keywords after each option, files.
+# Bash completion for hdrtune: options, the keywords after each option, files
+# (and nothing but files after "--").
 
 _hdrtune_keywords() {
   case $1 in
@@ -21,9 +22,33 @@ _hdrtune_resolve() {
   [[ $n -eq 1 ]] && echo "$found"
 }
 
+# True when a "--" before the cursor has ended the options, so that every
+# later word is a file. A "--" that is the value of an option does not count.
+_hdrtune_options_ended() {
+  local i word
+  for ((i = 1; i < COMP_CWORD; i++)); do
+    word=${COMP_WORDS[i]}
+    [[ $word == "--" ]] && return 0
+    if [[ $word == --* && -n $(_hdrtune_keywords "$(_hdrtune_resolve "$word")") ]]; then
+      # Step over the value: the next word, or the one after "=".
+      if [[ ${COMP_WORDS[i + 1]} == "=" ]]; then i=$((i + 2)); else i=$((i + 1)); fi
+    fi
+  done
+  return 1
+}
+
+_hdrtune_files() {
+  compopt -o filenames 2>/dev/null
+  mapfile -t COMPREPLY < <(compgen -f -- "$1")
+}
+
 _hdrtune() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]} option=""
   COMPREPLY=()
+  if _hdrtune_options_ended; then
+    _hdrtune_files "$cur"
+    return 0
+  fi
   # "--opt=value" reaches us as the words "--opt", "=" and "value".
   if [[ $cur == "=" ]]; then
     option=$prev cur=""
@@ -46,8 +71,7 @@ _hdrtune() {
     mapfile -t COMPREPLY < <(compgen -W "$_hdrtune_long_options -h -v" -- "$cur")
     return 0
   fi
-  compopt -o filenames 2>/dev/null
-  mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+  _hdrtune_files "$cur"
 }
 
 complete -F _hdrtune hdrtune
