@@ -113,11 +113,11 @@ bool file_size(const PositionedFile *file, std::uint64_t *size) {
   return true;
 }
 
-OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
-                            bool read_only) {
+OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
+                                 std::size_t window_size, bool read_only) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
   int access = read_only ? O_RDONLY : O_RDWR;
-  int fd = open(path, access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  int fd = openat(dir_fd, name, access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return OpenFailure::not_openable;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -125,10 +125,15 @@ OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t 
     return OpenFailure::not_regular;
   }
   file->fd = fd;
-  file->path = strdup_or_die(path);
+  file->path = strdup_or_die(name);
   file->window = nullptr;
   file_set_window(file, window_size);
   return OpenFailure::none;
+}
+
+OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
+                            bool read_only) {
+  return open_positioned_file(file, AT_FDCWD, path, window_size, read_only);
 }
 
 OpenFailure open_member_for_update(PositionedFile *file, const char *path,

@@ -59,6 +59,9 @@ enum class OpenFailure { none, not_regular, not_openable };
 // refused. The open never blocks. Returns OpenFailure::none on success.
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                             bool read_only);
+// As open_for_update, for `name` relative to the directory open on dir_fd.
+OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
+                                 std::size_t window_size, bool read_only);
 
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.

@@ -1,7 +1,7 @@
 // driver.cc - the command line, its texts, and the loop over file operands.
 #include "tool/driver.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
 
 #include <cerrno>
 #include <clocale>
@@ -12,9 +12,7 @@
 #include "runtime/argv.h"
 #include "runtime/process.h"
 #include "support/diagnostics.h"
-#include "support/files.h"
-#include "tool/archive_walk.h"
-#include "tool/header_editor.h"
+#include "tool/open_and_edit.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
@@ -121,47 +119,9 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
   }
 }
 
-static bool is_archive_magic(const char magic[8], const char *expected) {
-  return std::memcmp(magic, expected, 8) == 0;
-}
-
-// Dispatches an opened file by its first 8 bytes.
-static int edit_opened_file(const RunOptions &options, const char *path, PositionedFile *file) {
-  char magic[8];
-  std::size_t got = 0;
-  if (file_read(file, 0, magic, sizeof magic, &got) != ReadOutcome::whole) {
-    report_error("%s: Failed to read file's magic number\n", path);
-    return 1;
-  }
-  bool is_thin = is_archive_magic(magic, "!<thin>\n");
-  if (!is_thin && !is_archive_magic(magic, "!<arch>\n")) return edit_object(options, path, file, 0);
-  // The walk reads header after header: give it a window that holds many.
-  file_set_window(file, archive_window_size);
-  return edit_archive(options, path, file, is_thin ? 1 : 0);
-}
-
 int edit_file(const RunOptions &options, const char *path) {
-  struct stat info;
-  if (stat(path, &info) != 0) {
-    if (errno == ENOENT)
-      report_error("'%s': No such file\n", path);
-    else
-      report_error("Could not locate '%s'.  System error message: %s\n", path,
-                   std::strerror(errno));
-    return 1;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    report_error("'%s' is not an ordinary file\n", path);
-    return 1;
-  }
-  PositionedFile file;
-  OpenFailure failure = open_for_update(&file, path, small_window_size, options.read_only);
-  if (failure != OpenFailure::none) {
-    report_open_failure(path, failure);
-    return 1;
-  }
-  int status = edit_opened_file(options, path, &file);
-  return status | close_edited_file(&file);
+  return open_and_edit(options, AT_FDCWD, path, path, PathRole::operand) == EditOutcome::edited ? 0
+                                                                                                : 1;
 }
 
 char **expanded_argv = nullptr;

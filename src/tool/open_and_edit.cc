@@ -1,0 +1,80 @@
+// open_and_edit.cc - the one way a named file is checked, opened, edited and
+// closed.
+#include "tool/open_and_edit.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "support/diagnostics.h"
+#include "support/files.h"
+#include "tool/archive_walk.h"
+#include "tool/header_editor.h"
+
+namespace hdrtune {
+
+namespace {
+
+// Only a regular file is opened: opening a device or a FIFO can block or
+// have effects of its own. An operand's failure names its cause.
+bool check_before_opening(int dir_fd, const char *name, PathRole role) {
+  struct stat info;
+  if (fstatat(dir_fd, name, &info, 0) != 0) {
+    if (role == PathRole::thin_member)
+      report_error("Input file '%s' is not readable\n", name);
+    else if (errno == ENOENT)
+      report_error("'%s': No such file\n", name);
+    else
+      report_error("Could not locate '%s'.  System error message: %s\n", name,
+                   std::strerror(errno));
+    return false;
+  }
+  if (S_ISREG(info.st_mode)) return true;
+  if (role == PathRole::thin_member)
+    report_error("Input file '%s' is not readable\n", name);
+  else
+    report_error("'%s' is not an ordinary file\n", name);
+  return false;
+}
+
+bool has_magic(const char magic[8], const char *expected) {
+  return std::memcmp(magic, expected, 8) == 0;
+}
+
+// Dispatches an opened operand by its first 8 bytes.
+int edit_operand(const RunOptions &options, const char *display_name, PositionedFile *file) {
+  char magic[8];
+  std::size_t got = 0;
+  if (file_read(file, 0, magic, sizeof magic, &got) != ReadOutcome::whole) {
+    report_error("%s: Failed to read file's magic number\n", display_name);
+    return 1;
+  }
+  bool is_thin = has_magic(magic, "!<thin>\n");
+  if (!is_thin && !has_magic(magic, "!<arch>\n")) return edit_object(options, display_name, file, 0);
+  // The walk reads header after header: give it a window that holds many.
+  file_set_window(file, archive_window_size);
+  return edit_archive(options, display_name, file, is_thin ? 1 : 0);
+}
+
+}  // namespace
+
+EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *name,
+                          const char *display_name, PathRole role) {
+  if (!check_before_opening(dir_fd, name, role)) return EditOutcome::not_opened;
+  PositionedFile file;
+  OpenFailure failure = open_positioned_file(&file, dir_fd, name, small_window_size, options.read_only);
+  if (failure != OpenFailure::none) {
+    if (failure == OpenFailure::not_regular && role == PathRole::operand)
+      report_error("'%s' is not an ordinary file\n", name);
+    else
+      report_error("Input file '%s' is not readable\n", name);
+    return EditOutcome::not_opened;
+  }
+  int status = role == PathRole::operand ? edit_operand(options, display_name, &file)
+                                         : edit_object(options, display_name, &file, 0);
+  status |= close_edited_file(&file);
+  return status == 0 ? EditOutcome::edited : EditOutcome::failed;
+}
+
+}  // namespace hdrtune
