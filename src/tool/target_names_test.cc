@@ -50,15 +50,5 @@ TEST(TargetNames, NumbersPrefixesAndBlanksAreRefused) {
   EXPECT_EQ(refusal(lookup_osabi, "Linux2", &result), "hdrtune: Error: Unknown OSABI: Linux2\n");
 }
 
-TEST(TargetNames, ClassForMachine) {
-  EXPECT_EQ(class_for_machine(3), 1);
-  EXPECT_EQ(class_for_machine(6), 1);
-  EXPECT_EQ(class_for_machine(180), 2);
-  EXPECT_EQ(class_for_machine(181), 2);
-  EXPECT_EQ(class_for_machine(62), 3);
-  EXPECT_EQ(class_for_machine(0), 3);
-  EXPECT_EQ(class_for_machine(40), 3);
-}
-
 }  // namespace
 }  // namespace hdrtune
