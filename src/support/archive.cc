@@ -73,10 +73,11 @@ std::uint64_t padded_size(std::uint64_t size) {
 }
 
 // A size claimed by a header is checked against what the file holds from
-// offset on before anything that large is allocated.
-static bool fits_in_file(const PositionedFile *file, std::uint64_t offset, std::uint64_t size) {
-  std::uint64_t total = 0;
-  return file_size(file, &total) && offset <= total && size <= total - offset;
+// offset on before anything that large is allocated, and before the walk
+// trusts it to lead to the next header.
+bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
+  std::uint64_t total = state->stream->size_at_open;
+  return offset <= total && size <= total - offset;
 }
 
 static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
@@ -99,7 +100,7 @@ static bool read_header_after_index(ArchiveState *state) {
 static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_t offset,
                                std::uint64_t count) {
   std::uint64_t bytes = count * width;
-  if (!fits_in_file(state->stream, offset, bytes)) {
+  if (!archive_holds(state, offset, bytes)) {
     report_error("%s: failed to read archive index\n", state->file_name);
     return false;
   }
@@ -131,7 +132,7 @@ static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::ui
     report_error("%s: the archive has an index but no symbols\n", state->file_name);
     return false;
   }
-  if (!fits_in_file(state->stream, offset, size)) {
+  if (!archive_holds(state, offset, size)) {
     report_error("%s: failed to read archive index symbol table\n", state->file_name);
     return false;
   }
@@ -191,6 +192,11 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
       report_error("%s: failed to skip archive symbol table\n", state->file_name);
       return 0;
     }
+    // Stepped over, an index cut short would look like the archive's end.
+    if (!archive_holds(state, data_offset, size)) {
+      report_error("%s: archive index runs past the end of the archive\n", state->file_name);
+      return 0;
+    }
   } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
     return 0;
   }
@@ -216,8 +222,8 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
   state->next_header_offset = data_offset + padded_size(size);
   // A table larger than what is left of the file could never be read whole.
-  if (!fits_in_file(state->stream, data_offset, size)) {
-    report_error("%s: failed to read long symbol name string table\n", path);
+  if (!archive_holds(state, data_offset, size)) {
+    report_error("%s: long name table runs past the end of the archive\n", path);
     return false;
   }
   state->long_names = static_cast<char *>(std::malloc(size + 1));

@@ -59,6 +59,9 @@ std::uint64_t member_size(const ArHeader *header);
 // A size made even, as member data is padded; saturates rather than wrap.
 std::uint64_t padded_size(std::uint64_t size);
 bool has_valid_fmag(const ArHeader *header);
+// True when the size bytes from offset on lie within the archive, as large as
+// it was when it was opened.
+bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size);
 
 enum class HeaderRead {
   whole,

@@ -115,13 +115,6 @@ void file_set_window(PositionedFile *file, std::size_t capacity) {
   file->window_capacity = capacity;
 }
 
-bool file_size(const PositionedFile *file, std::uint64_t *size) {
-  struct stat info;
-  if (fstat(file->fd, &info) != 0 || info.st_size < 0) return false;
-  *size = static_cast<std::uint64_t>(info.st_size);
-  return true;
-}
-
 bool open_files_read_only = false;
 
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size) {
@@ -135,6 +128,7 @@ OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t 
     return OpenFailure::not_regular;
   }
   file->fd = fd;
+  file->size_at_open = static_cast<std::uint64_t>(info.st_size);
   file->path = strdup_or_die(path);
   file->window = nullptr;
   file_set_window(file, window_size);

@@ -29,14 +29,30 @@ static std::uint64_t padded_member_size(const ArHeader *header) {
   return padded_size(member_size(header));
 }
 
-// The member's data starts at data_offset, right behind its header.
+// A member whose data would end past the end of the archive: the archive was
+// cut short or the size is wrong, and what lies behind the size is not the
+// next member. The member's header is edited all the same; this says that
+// the archive is damaged there.
+static bool data_runs_past_end(const ArchiveState *state, const char *display_name,
+                               std::uint64_t data_offset) {
+  if (archive_holds(state, data_offset, member_size(&state->header))) return false;
+  report_error("%s: member data runs past the end of the archive\n", display_name);
+  return true;
+}
+
+// The member's data starts at data_offset, right behind its header. A size
+// that can't even be added to the offset is left to the seek that follows.
 static MemberResult edit_regular_member(ArchiveState *outer, const char *display_name,
                                         std::uint64_t data_offset,
                                         std::uint64_t current_member_size) {
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   // The header must not run over the next member's header.
-  return result_of(
+  MemberResult result = result_of(
       edit_object_within(display_name, outer->stream, data_offset, current_member_size));
+  if (offset_reachable(outer->next_header_offset) &&
+      data_runs_past_end(outer, display_name, data_offset))
+    return MemberResult::walk_ends;
+  return result;
 }
 
 static MemberResult edit_member_file(const char *path, const char *name,
@@ -104,8 +120,11 @@ static MemberResult edit_nested_member(const char *path, const ArchiveState *out
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  return result_of(edit_object_within(display_name, nested->stream, data_offset,
-                                      padded_member_size(&nested->header)));
+  MemberResult result = result_of(edit_object_within(display_name, nested->stream, data_offset,
+                                                     padded_member_size(&nested->header)));
+  // The thin archive's own walk is intact: it goes on with its next member.
+  if (data_runs_past_end(nested, display_name, data_offset)) return MemberResult::failed;
+  return result;
 }
 
 // The header just read stands in outer->header; next_header_offset is just
