@@ -295,16 +295,39 @@ static void free_buffers(ArchiveState *state) {
   state->long_names_size = 0;
 }
 
+enum class NestedStart { regular_archive, something_else, unreadable };
+
+// A reference points at a member header of a regular archive: in any other
+// file (an object, a thin archive, the thin archive itself) the bytes there
+// are not a member header, and writing at its offset would damage the file.
+static NestedStart nested_start(PositionedFile *file) {
+  char magic[8];
+  std::size_t got = 0;
+  ReadOutcome read = file_read(file, 0, magic, sizeof magic, &got);
+  if (read == ReadOutcome::failed) return NestedStart::unreadable;
+  if (read == ReadOutcome::whole && std::memcmp(magic, "!<arch>\n", sizeof magic) == 0)
+    return NestedStart::regular_archive;
+  return NestedStart::something_else;
+}
+
 int archive_switch_nested(ArchiveState *nested, const char *path) {
   if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
   // Headers were written through the archive left behind: its close counts.
   if (nested->stream) nested->close_failed |= close_edited_file(nested->stream);
   nested->stream = nullptr;
   free_buffers(nested);
+  nested->nested_not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
   if (open_member_for_update(&nested->nested_file, path, archive_window_size) !=
       OpenFailure::none)
     return 1;
+  NestedStart start = nested_start(&nested->nested_file);
+  if (start != NestedStart::regular_archive) {
+    nested->nested_not_an_archive = start == NestedStart::something_else;
+    // The state stays empty, as after a failed open; nothing was written.
+    nested->close_failed |= close_edited_file(&nested->nested_file);
+    return 1;
+  }
   return archive_open(nested, path, &nested->nested_file, 0, 0);
 }
 

@@ -48,6 +48,7 @@ struct ArchiveState {
   char *short_name_copy = nullptr;  // owned; the last 16-byte short name handed out
   PositionedFile nested_file;  // the file a nested state opened itself; stream points here
   int close_failed = 0;  // a nested archive switched away from did not close cleanly
+  int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does
@@ -73,6 +74,8 @@ HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHead
 int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
                  int is_thin, int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
+// Only a regular archive ("!<arch>\n") can be nested: for any other file the
+// switch fails with nested_not_an_archive set, and the state stays empty.
 int archive_switch_nested(ArchiveState *nested, const char *path);
 void archive_release(ArchiveState *state);
 

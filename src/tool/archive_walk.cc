@@ -92,6 +92,18 @@ static void report_member_out_of_reach(const ArchiveState *nested) {
                nested->file_name ? nested->file_name : "<corrupt>");
 }
 
+// The nested archive could not be opened, or is not a regular archive.
+static void report_nested_unusable(const char *path, const ArchiveState *nested,
+                                   const char *name, const char *display_name,
+                                   std::uint64_t offset) {
+  char *nested_path = thin_member_path(path, name, std::strlen(name));
+  if (!nested_path) return;
+  report_error("%s: member at offset %llu not edited: nested archive '%s' is not %s\n",
+               display_name, static_cast<unsigned long long>(offset), nested_path,
+               nested->nested_not_an_archive ? "a regular archive" : "readable");
+  std::free(nested_path);
+}
+
 // Without the member's own header there is no telling what lies at its
 // offset, so nothing is written there; the thin archive's own position is
 // intact, so the walk goes on with its next member.
@@ -102,11 +114,7 @@ static MemberResult edit_nested_member(const char *path, const ArchiveState *out
   std::uint64_t data_offset = add_saturating(offset, ar_header_size);
   if (nested_lookup_failed(outer, name)) {
     if (!nested->stream) {
-      char *nested_path = thin_member_path(path, name, std::strlen(name));
-      if (nested_path)
-        report_error("%s: member at offset %llu not edited: nested archive '%s' is not readable\n",
-                     display_name, static_cast<unsigned long long>(offset), nested_path);
-      std::free(nested_path);
+      report_nested_unusable(path, nested, name, display_name, offset);
       return MemberResult::failed;
     }
     // The reader has said why the header could not be read; when even its
