@@ -107,6 +107,17 @@ void check_changes(const std::string &before, const std::string &after, bool in_
   }
 }
 
+// Each input's files go when its check is done, the directory when the
+// process ends; fuzz/run removes what a crash leaves behind.
+void remove_files() {
+  for (int i = 0; i < file_count; ++i) unlink(path_of(i).c_str());
+}
+
+void remove_sandbox() {
+  remove_files();
+  rmdir(sandbox.c_str());
+}
+
 }  // namespace
 
 extern "C" int open(const char *path, int flags, ...) {
@@ -127,9 +138,12 @@ extern "C" int open(const char *path, int flags, ...) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char pattern[] = "/tmp/hdrtune-walk-fuzz.XXXXXX";
-  if (!mkdtemp(pattern)) std::abort();
+  const char *tmpdir = std::getenv("TMPDIR");
+  std::string pattern = tmpdir && *tmpdir ? tmpdir : "/tmp";
+  pattern += "/hdrtune-walk-fuzz.XXXXXX";
+  if (!mkdtemp(pattern.data())) std::abort();
   sandbox = pattern;
+  std::atexit(remove_sandbox);
   return 0;
 }
 
@@ -154,5 +168,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     bool is_regular_archive = files[i].compare(0, 8, "!<arch>\n") == 0;
     check_changes(files[i], read_file(path_of(i)), is_regular_archive);
   }
+  remove_files();
   return 0;
 }
