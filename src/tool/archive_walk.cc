@@ -60,9 +60,10 @@ static MemberResult edit_member_file(const char *path, const char *name,
   char *member_path = thin_member_path(path, name, std::strlen(name));
   if (!member_path) return MemberResult::walk_ends;
   PositionedFile member;
-  OpenFailure failure = open_member_for_update(&member, member_path, small_window_size);
-  if (failure != OpenFailure::none) {
-    report_open_failure(member_path, failure);
+  // Whatever keeps a member file from being opened (a directory, a FIFO, a
+  // missing file), the member named in the archive can't be read.
+  if (open_member_for_update(&member, member_path, small_window_size) != OpenFailure::none) {
+    report_error("Input file '%s' is not readable\n", member_path);
     std::free(member_path);
     return MemberResult::walk_ends;
   }
