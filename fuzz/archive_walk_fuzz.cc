@@ -1,7 +1,10 @@
 // archive_walk_fuzz.cc - the archive walk on regular, thin and nested archives
 // written from the input into a private directory. Every byte the walk changes
 // must be an edited field of an ELF header that stands where a member's data
-// starts; nothing else in any file may change.
+// starts; nothing else in any file may change. Member data lies inside a
+// regular archive, or at the start of a thin archive's member file: a file
+// that is not a regular archive, reached through a nested reference, must
+// stay as it was.
 //
 // The harness confines the tool: its open refuses any path outside the
 // private directory, since a thin archive may name any file as a member.
@@ -73,12 +76,14 @@ std::string read_file(const std::string &path) {
   return content;
 }
 
+RunOptions options;  // the run's options, chosen afresh for each input
+
 // The header offsets an edit with the current settings may change.
 bool is_edited_field(std::size_t offset_in_header) {
   switch (offset_in_header) {
-    case 7: return settings.output_osabi != -1;
-    case 16: case 17: return settings.output_type != -1;
-    case 18: case 19: return settings.output_machine != -1;
+    case 7: return options.settings.output_osabi != -1;
+    case 16: case 17: return options.settings.output_type != -1;
+    case 18: case 19: return options.settings.output_machine != -1;
     default: return false;
   }
 }
@@ -104,6 +109,17 @@ void check_changes(const std::string &before, const std::string &after, bool in_
   }
 }
 
+// Each input's files go when its check is done, the directory when the
+// process ends; fuzz/run removes what a crash leaves behind.
+void remove_files() {
+  for (int i = 0; i < file_count; ++i) unlink(path_of(i).c_str());
+}
+
+void remove_sandbox() {
+  remove_files();
+  rmdir(sandbox.c_str());
+}
+
 }  // namespace
 
 extern "C" int open(const char *path, int flags, ...) {
@@ -124,9 +140,12 @@ extern "C" int open(const char *path, int flags, ...) {
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char pattern[] = "/tmp/hdrtune-walk-fuzz.XXXXXX";
-  if (!mkdtemp(pattern)) std::abort();
+  const char *tmpdir = std::getenv("TMPDIR");
+  std::string pattern = tmpdir && *tmpdir ? tmpdir : "/tmp";
+  pattern += "/hdrtune-walk-fuzz.XXXXXX";
+  if (!mkdtemp(pattern.data())) std::abort();
   sandbox = pattern;
+  std::atexit(remove_sandbox);
   return 0;
 }
 
@@ -134,7 +153,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 // the bytes FF 'F' 'Z' FF.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 1) return 0;
-  settings = HeaderEditSettings{};
+  options = RunOptions{};
+  HeaderEditSettings &settings = options.settings;
   if (data[0] & 1) settings.output_osabi = 9;
   if (data[0] & 2) settings.output_type = 2;
   if (data[0] & 4) settings.output_machine = 62;
@@ -144,11 +164,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   std::vector<std::string> files = split_input(data + 1, size - 1);
   for (int i = 0; i < file_count; ++i) write_file(path_of(i), files[i]);
   confined = true;
-  edit_file(path_of(0).c_str());
+  edit_file(options, path_of(0).c_str());
   confined = false;
   for (int i = 0; i < file_count; ++i) {
-    bool is_archive = files[i].compare(0, 8, "!<arch>\n") == 0 || files[i].compare(0, 8, "!<thin>\n") == 0;
-    check_changes(files[i], read_file(path_of(i)), is_archive);
+    // A thin archive holds no member data: none of its bytes may change.
+    bool is_regular_archive = files[i].compare(0, 8, "!<arch>\n") == 0;
+    check_changes(files[i], read_file(path_of(i)), is_regular_archive);
   }
+  remove_files();
   return 0;
 }

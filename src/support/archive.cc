@@ -73,10 +73,11 @@ std::uint64_t padded_size(std::uint64_t size) {
 }
 
 // A size claimed by a header is checked against what the file holds from
-// offset on before anything that large is allocated.
-static bool fits_in_file(const PositionedFile *file, std::uint64_t offset, std::uint64_t size) {
-  std::uint64_t total = 0;
-  return file_size(file, &total) && offset <= total && size <= total - offset;
+// offset on before anything that large is allocated, and before the walk
+// trusts it to lead to the next header.
+bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
+  std::uint64_t total = state->stream->size_at_open;
+  return offset <= total && size <= total - offset;
 }
 
 static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
@@ -99,7 +100,7 @@ static bool read_header_after_index(ArchiveState *state) {
 static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_t offset,
                                std::uint64_t count) {
   std::uint64_t bytes = count * width;
-  if (!fits_in_file(state->stream, offset, bytes)) {
+  if (!archive_holds(state, offset, bytes)) {
     report_error("%s: failed to read archive index\n", state->file_name);
     return false;
   }
@@ -131,7 +132,7 @@ static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::ui
     report_error("%s: the archive has an index but no symbols\n", state->file_name);
     return false;
   }
-  if (!fits_in_file(state->stream, offset, size)) {
+  if (!archive_holds(state, offset, size)) {
     report_error("%s: failed to read archive index symbol table\n", state->file_name);
     return false;
   }
@@ -191,6 +192,11 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
       report_error("%s: failed to skip archive symbol table\n", state->file_name);
       return 0;
     }
+    // Stepped over, an index cut short would look like the archive's end.
+    if (!archive_holds(state, data_offset, size)) {
+      report_error("%s: archive index runs past the end of the archive\n", state->file_name);
+      return 0;
+    }
   } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
     return 0;
   }
@@ -216,8 +222,8 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
   state->next_header_offset = data_offset + padded_size(size);
   // A table larger than what is left of the file could never be read whole.
-  if (!fits_in_file(state->stream, data_offset, size)) {
-    report_error("%s: failed to read long symbol name string table\n", path);
+  if (!archive_holds(state, data_offset, size)) {
+    report_error("%s: long name table runs past the end of the archive\n", path);
     return false;
   }
   state->long_names = static_cast<char *>(std::malloc(size + 1));
@@ -289,16 +295,39 @@ static void free_buffers(ArchiveState *state) {
   state->long_names_size = 0;
 }
 
+enum class NestedStart { regular_archive, something_else, unreadable };
+
+// A reference points at a member header of a regular archive: in any other
+// file (an object, a thin archive, the thin archive itself) the bytes there
+// are not a member header, and writing at its offset would damage the file.
+static NestedStart nested_start(PositionedFile *file) {
+  char magic[8];
+  std::size_t got = 0;
+  ReadOutcome read = file_read(file, 0, magic, sizeof magic, &got);
+  if (read == ReadOutcome::failed) return NestedStart::unreadable;
+  if (read == ReadOutcome::whole && std::memcmp(magic, "!<arch>\n", sizeof magic) == 0)
+    return NestedStart::regular_archive;
+  return NestedStart::something_else;
+}
+
 int archive_switch_nested(ArchiveState *nested, const char *path) {
   if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
   // Headers were written through the archive left behind: its close counts.
   if (nested->stream) nested->close_failed |= close_edited_file(nested->stream);
   nested->stream = nullptr;
   free_buffers(nested);
+  nested->nested_not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
   if (open_member_for_update(&nested->nested_file, path, archive_window_size, nested->read_only) !=
       OpenFailure::none)
     return 1;
+  NestedStart start = nested_start(&nested->nested_file);
+  if (start != NestedStart::regular_archive) {
+    nested->nested_not_an_archive = start == NestedStart::something_else;
+    // The state stays empty, as after a failed open; nothing was written.
+    nested->close_failed |= close_edited_file(&nested->nested_file);
+    return 1;
+  }
   return archive_open(nested, path, &nested->nested_file, 0, 0);
 }
 

@@ -49,6 +49,7 @@ struct ArchiveState {
   PositionedFile nested_file;  // the file a nested state opened itself; stream points here
   int close_failed = 0;  // a nested archive switched away from did not close cleanly
   bool read_only = false;  // a nested state opens its archives for reading only
+  int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does
@@ -60,6 +61,9 @@ std::uint64_t member_size(const ArHeader *header);
 // A size made even, as member data is padded; saturates rather than wrap.
 std::uint64_t padded_size(std::uint64_t size);
 bool has_valid_fmag(const ArHeader *header);
+// True when the size bytes from offset on lie within the archive, as large as
+// it was when it was opened.
+bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size);
 
 enum class HeaderRead {
   whole,
@@ -71,6 +75,8 @@ HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHead
 int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
                  int is_thin, int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
+// Only a regular archive ("!<arch>\n") can be nested: for any other file the
+// switch fails with nested_not_an_archive set, and the state stays empty.
 int archive_switch_nested(ArchiveState *nested, const char *path);
 void archive_release(ArchiveState *state);
 

@@ -33,6 +33,14 @@ static ssize_t read_fully(int fd, unsigned char *buffer, std::size_t size, std::
   return static_cast<ssize_t>(done);
 }
 
+// How many bytes a refill at offset asks for: the whole window, but never
+// past the largest offset, since the kernel refuses a read whose end lies
+// beyond it.
+static std::size_t window_fill_size(const PositionedFile *file, std::uint64_t offset) {
+  std::uint64_t room = largest_file_offset - offset;
+  return file->window_capacity < room ? file->window_capacity : static_cast<std::size_t>(room);
+}
+
 ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer,
                       std::size_t size, std::size_t *got) {
   *got = 0;
@@ -51,9 +59,10 @@ ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer,
     // One pread fills the window from the offset asked for; it is followed
     // by another only when it came back short of the bytes asked for.
     file->window_length = 0;
-    ssize_t n = pread(file->fd, file->window, file->window_capacity, static_cast<off_t>(offset));
-    while (n < 0 && errno == EINTR)
-      n = pread(file->fd, file->window, file->window_capacity, static_cast<off_t>(offset));
+    std::size_t fill = window_fill_size(file, offset);
+    ssize_t n;
+    do n = pread(file->fd, file->window, fill, static_cast<off_t>(offset));
+    while (n < 0 && errno == EINTR);
     if (n < 0) return ReadOutcome::failed;
     if (static_cast<std::size_t>(n) < size) {
       ssize_t rest = read_fully(file->fd, file->window + n, size - n, offset + n);
@@ -106,13 +115,6 @@ void file_set_window(PositionedFile *file, std::size_t capacity) {
   file->window_capacity = capacity;
 }
 
-bool file_size(const PositionedFile *file, std::uint64_t *size) {
-  struct stat info;
-  if (fstat(file->fd, &info) != 0 || info.st_size < 0) return false;
-  *size = static_cast<std::uint64_t>(info.st_size);
-  return true;
-}
-
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
                                  std::size_t window_size, bool read_only) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
@@ -125,6 +127,7 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
     return OpenFailure::not_regular;
   }
   file->fd = fd;
+  file->size_at_open = static_cast<std::uint64_t>(info.st_size);
   file->path = strdup_or_die(name);
   file->window = nullptr;
   file_set_window(file, window_size);
@@ -154,13 +157,6 @@ int close_edited_file(PositionedFile *file) {
   std::free(file->window);
   *file = PositionedFile{};
   return status;
-}
-
-void report_open_failure(const char *path, OpenFailure failure) {
-  if (failure == OpenFailure::not_regular)
-    report_error("'%s' is not an ordinary file\n", path);
-  else if (failure == OpenFailure::not_openable)
-    report_error("Input file '%s' is not readable\n", path);
 }
 
 }  // namespace hdrtune

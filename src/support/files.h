@@ -25,6 +25,7 @@ struct PositionedFile {
   std::size_t window_capacity = 0;
   std::uint64_t window_start = 0;  // file offset of window[0]
   std::size_t window_length = 0;   // bytes of the file held, from window_start
+  std::uint64_t size_at_open = 0;  // the file's size when it was opened
 };
 
 enum class ReadOutcome {
@@ -45,9 +46,6 @@ int file_write(PositionedFile *file, std::uint64_t offset, const void *data, std
 // Gives the file a window of a new size; it keeps what it holds, as far as
 // the new size allows.
 void file_set_window(PositionedFile *file, std::size_t capacity);
-// The file's size, for a size claimed by a header to be checked against
-// before anything that large is allocated. False when it can't be had.
-bool file_size(const PositionedFile *file, std::uint64_t *size);
 
 enum class OpenFailure { none, not_regular, not_openable };
 
@@ -73,7 +71,5 @@ OpenFailure open_member_for_update(PositionedFile *file, const char *path,
 // under the file's path. Returns 0 on success, 1 on failure.
 int close_edited_file(PositionedFile *file);
 
-// Reports why a file could not be opened, under its path.
-void report_open_failure(const char *path, OpenFailure failure);
 
 }  // namespace hdrtune

@@ -1,6 +1,8 @@
 // archive_walk.cc - edit the ELF header of every member of an ar archive where it stands.
 #include "tool/archive_walk.h"
 
+#include <fcntl.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "support/archive.h"
 #include "support/diagnostics.h"
 #include "tool/header_editor.h"
+#include "tool/open_and_edit.h"
 
 namespace hdrtune {
 
@@ -30,31 +33,43 @@ static std::uint64_t padded_member_size(const ArHeader *header) {
   return padded_size(member_size(header));
 }
 
-// The member's data starts at data_offset, right behind its header.
-static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer, const char *display_name,
+// A member whose data would end past the end of the archive: the archive was
+// cut short or the size is wrong, and what lies behind the size is not the
+// next member. The member's header is edited all the same; this says that
+// the archive is damaged there.
+static bool data_runs_past_end(const ArchiveState *state, const char *display_name,
+                               std::uint64_t data_offset) {
+  if (archive_holds(state, data_offset, member_size(&state->header))) return false;
+  report_error("%s: member data runs past the end of the archive\n", display_name);
+  return true;
+}
+
+// The member's data starts at data_offset, right behind its header. A size
+// that can't even be added to the offset is left to the seek that follows.
+static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
+                                        const char *display_name,
                                         std::uint64_t data_offset,
                                         std::uint64_t current_member_size) {
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   // The header must not run over the next member's header.
-  return result_of(
+  MemberResult result = result_of(
       edit_object(options, display_name, outer->stream, data_offset, current_member_size));
+  if (offset_reachable(outer->next_header_offset) &&
+      data_runs_past_end(outer, display_name, data_offset))
+    return MemberResult::walk_ends;
+  return result;
 }
 
+// A member file that can't be opened ends the walk.
 static MemberResult edit_member_file(const RunOptions &options, const char *path, const char *name,
                                      const char *display_name) {
   char *member_path = thin_member_path(path, name, std::strlen(name));
   if (!member_path) return MemberResult::walk_ends;
-  PositionedFile member;
-  OpenFailure failure = open_member_for_update(&member, member_path, small_window_size, options.read_only);
-  if (failure != OpenFailure::none) {
-    report_open_failure(member_path, failure);
-    std::free(member_path);
-    return MemberResult::walk_ends;
-  }
-  int status = edit_object(options, display_name, &member, 0);
-  status |= close_edited_file(&member);
+  EditOutcome outcome =
+      open_and_edit(options, AT_FDCWD, member_path, display_name, PathRole::thin_member);
   std::free(member_path);
-  return result_of(status);
+  if (outcome == EditOutcome::not_opened) return MemberResult::walk_ends;
+  return outcome == EditOutcome::edited ? MemberResult::edited : MemberResult::failed;
 }
 
 // When the member's header could not be read from the nested archive, its
@@ -77,6 +92,18 @@ static void report_member_out_of_reach(const ArchiveState *nested) {
                nested->file_name ? nested->file_name : "<corrupt>");
 }
 
+// The nested archive could not be opened, or is not a regular archive.
+static void report_nested_unusable(const char *path, const ArchiveState *nested,
+                                   const char *name, const char *display_name,
+                                   std::uint64_t offset) {
+  char *nested_path = thin_member_path(path, name, std::strlen(name));
+  if (!nested_path) return;
+  report_error("%s: member at offset %llu not edited: nested archive '%s' is not %s\n",
+               display_name, static_cast<unsigned long long>(offset), nested_path,
+               nested->nested_not_an_archive ? "a regular archive" : "readable");
+  std::free(nested_path);
+}
+
 // Without the member's own header there is no telling what lies at its
 // offset, so nothing is written there; the thin archive's own position is
 // intact, so the walk goes on with its next member.
@@ -87,11 +114,7 @@ static MemberResult edit_nested_member(const RunOptions &options, const char *pa
   std::uint64_t data_offset = add_saturating(offset, ar_header_size);
   if (nested_lookup_failed(outer, name)) {
     if (!nested->stream) {
-      char *nested_path = thin_member_path(path, name, std::strlen(name));
-      if (nested_path)
-        report_error("%s: member at offset %llu not edited: nested archive '%s' is not readable\n",
-                     display_name, static_cast<unsigned long long>(offset), nested_path);
-      std::free(nested_path);
+      report_nested_unusable(path, nested, name, display_name, offset);
       return MemberResult::failed;
     }
     // The reader has said why the header could not be read; when even its
@@ -105,8 +128,11 @@ static MemberResult edit_nested_member(const RunOptions &options, const char *pa
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  return result_of(edit_object(options, display_name, nested->stream, data_offset,
-                                      padded_member_size(&nested->header)));
+  MemberResult result = result_of(edit_object(options, display_name, nested->stream, data_offset,
+                                              padded_member_size(&nested->header)));
+  // The thin archive's own walk is intact: it goes on with its next member.
+  if (data_runs_past_end(nested, display_name, data_offset)) return MemberResult::failed;
+  return result;
 }
 
 // The header just read stands in outer->header; next_header_offset is just

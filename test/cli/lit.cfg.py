@@ -24,3 +24,15 @@ config.substitutions.append(("%hdrtune", (wrapper + " " + config.hdrtune_path).s
 # checks everything else.
 config.substitutions.append(("%strace", "env ASAN_OPTIONS=detect_leaks=0 strace"))
 config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
+
+# Files that reach the largest file offset need a file system that allows
+# them: tmpfs does, most disk file systems do not.
+def is_tmpfs_mount(path):
+    try:
+        with open("/proc/self/mounts") as mounts:
+            return any(line.split()[1:3] == [path, "tmpfs"] for line in mounts)
+    except OSError:
+        return False
+
+if is_tmpfs_mount("/dev/shm") and os.access("/dev/shm", os.W_OK):
+    config.available_features.add("shm-tmpfs")
