@@ -256,7 +256,6 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
   state->symbol_names_size = 0;
   state->long_names = nullptr;
   state->long_names_size = 0;
-  state->nested_member_offset = 0;
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
@@ -284,12 +283,10 @@ static void free_buffers(ArchiveState *state) {
   std::free(state->index_offsets);
   std::free(state->symbol_names);
   std::free(state->long_names);
-  std::free(state->short_name_copy);
   state->file_name = nullptr;
   state->index_offsets = nullptr;
   state->symbol_names = nullptr;
   state->long_names = nullptr;
-  state->short_name_copy = nullptr;
   state->index_count = 0;
   state->symbol_names_size = 0;
   state->long_names_size = 0;
@@ -310,7 +307,7 @@ static NestedStart nested_start(PositionedFile *file) {
   return NestedStart::something_else;
 }
 
-int archive_switch_nested(ArchiveState *nested, const char *path) {
+int archive_switch_nested(ArchiveState *nested, const char *path, bool read_only) {
   if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
   // Headers were written through the archive left behind: its close counts.
   if (nested->stream) nested->close_failed |= close_edited_file(nested->stream);
@@ -318,7 +315,7 @@ int archive_switch_nested(ArchiveState *nested, const char *path) {
   free_buffers(nested);
   nested->nested_not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
-  if (open_member_for_update(&nested->nested_file, path, archive_window_size, nested->read_only) !=
+  if (open_member_for_update(&nested->nested_file, path, archive_window_size, read_only) !=
       OpenFailure::none)
     return 1;
   NestedStart start = nested_start(&nested->nested_file);

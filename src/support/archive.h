@@ -40,15 +40,12 @@ struct ArchiveState {
   std::uint64_t symbol_names_size = 0;
   char *long_names = nullptr;  // owned; the table plus one added NUL
   std::uint64_t long_names_size = 0;
-  std::uint64_t nested_member_offset = 0;
   std::uint64_t next_header_offset = 0;
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
-  char *short_name_copy = nullptr;  // owned; the last 16-byte short name handed out
   PositionedFile nested_file;  // the file a nested state opened itself; stream points here
   int close_failed = 0;  // a nested archive switched away from did not close cleanly
-  bool read_only = false;  // a nested state opens its archives for reading only
   int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
 
@@ -75,19 +72,12 @@ HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHead
 int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
                  int is_thin, int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
-// Only a regular archive ("!<arch>\n") can be nested: for any other file the
-// switch fails with nested_not_an_archive set, and the state stays empty.
-int archive_switch_nested(ArchiveState *nested, const char *path);
+// Makes `nested` the state of the archive at path, opened for update (for
+// reading only when read_only) unless it is open already; the archive left
+// behind is closed. Only a regular archive ("!<arch>\n") can be nested: for
+// any other file the switch fails with nested_not_an_archive set, and the
+// state stays empty. Returns 0 on success.
+int archive_switch_nested(ArchiveState *nested, const char *path, bool read_only);
 void archive_release(ArchiveState *state);
-
-// Member names. Results point into a state unless the table says otherwise;
-// display names and paths are fresh and freed by the caller.
-const char *archive_member_name(ArchiveState *state, ArchiveState *nested);
-const char *archive_member_name_at(ArchiveState *state, std::uint64_t offset,
-                                   ArchiveState *nested);
-char *archive_display_name(const ArchiveState *state, const ArchiveState *nested,
-                           const char *name);
-char *thin_member_path(const char *archive_path, const char *name,
-                       std::uint64_t name_length);
 
 }  // namespace hdrtune

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "support/archive.h"
+#include "support/member_names.h"
 #include "support/archive_test_helpers.h"
 
 namespace hdrtune {
@@ -27,13 +27,11 @@ void set_long_names(ArchiveState *state, const std::string &table) {
   state->long_names_size = table.size();
 }
 
-// The name, or "(none)", followed by whatever was reported.
-std::string name_of(ArchiveState *state, ArchiveState *nested = nullptr) {
-  testing::internal::CaptureStderr();
-  const char *name = archive_member_name(state, nested);
-  std::string errors = testing::internal::GetCapturedStderr();
-  std::string result = name ? name : "(none)";
-  return errors.empty() ? result : result + " " + errors;
+// The name, or the message of a reference that names nothing.
+std::string name_of(ArchiveState *state) {
+  MemberRef ref = parse_member_ref(state);
+  if (ref.kind == MemberRefKind::invalid) return ref.message;
+  return std::string(ref.name, ref.name_length);
 }
 
 class MemberName : public ::testing::Test {
@@ -44,19 +42,21 @@ class MemberName : public ::testing::Test {
 };
 
 TEST_F(MemberName, ShortNameEndsAtASlashOrFillsAll16Bytes) {
-  state.nested_member_offset = 99;
   set_header(&state, "abcdefghijklmno/");
-  const char *name = archive_member_name(&state, nullptr);
-  EXPECT_STREQ(name, "abcdefghijklmno");
-  EXPECT_EQ(name, state.header.ar_name) << "the name is the header's own bytes";
-  EXPECT_EQ(state.nested_member_offset, 0u);
+  MemberRef ref = parse_member_ref(&state);
+  EXPECT_EQ(ref.kind, MemberRefKind::plain);
+  EXPECT_EQ(ref.name, state.header.ar_name) << "the name is the header's own bytes";
+  EXPECT_EQ(std::string(ref.name, ref.name_length), "abcdefghijklmno");
+  EXPECT_EQ(state.header.ar_name[15], '/') << "the header is left as read";
   set_header(&state, "abcdefghijklmnop");
-  name = archive_member_name(&state, nullptr);
-  EXPECT_STREQ(name, "abcdefghijklmnop");
-  EXPECT_EQ(state.header.ar_date[0], ' ') << "a 16-byte name is copied, not terminated in place";
-  // Each copy replaces the one before; the leak checker sees the old one go.
+  EXPECT_EQ(name_of(&state), "abcdefghijklmnop");
   set_header(&state, "foo.o");
   EXPECT_EQ(name_of(&state), "foo.o           ");
+  set_header(&state, std::string("ab\0cd/", 6));
+  EXPECT_EQ(name_of(&state), "ab") << "a NUL ends the name first";
+  set_header(&state, "/5");
+  EXPECT_EQ(name_of(&state),
+            "Archive member uses long names, but no longname table found\n");
 }
 
 TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
@@ -65,7 +65,7 @@ TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
   set_header(&state, "/0:1234");
   EXPECT_EQ(name_of(&state), "averyveryverylongname.o");
   EXPECT_EQ(state.long_names[23], '\0') << "the '/' is overwritten";
-  EXPECT_EQ(state.nested_member_offset, 0u) << "':' counts only in thin archives";
+  EXPECT_EQ(parse_member_ref(&state).kind, MemberRefKind::plain) << "':' counts only in thin archives";
   set_header(&state, "/25");
   EXPECT_EQ(name_of(&state), "lf-ended.o");
   set_header(&state, "/36");
@@ -74,99 +74,44 @@ TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
   EXPECT_EQ(name_of(&state), "tail-of-table.o");
   set_header(&state, "/64");
   EXPECT_EQ(name_of(&state), "") << "an index equal to the size";
+  set_header(&state, "/65");
+  EXPECT_EQ(name_of(&state), "Found long name index (65) beyond end of long name table\n");
 }
 
-// A thin archive dir/thin.a whose members live in dir/sub/lib.a.
-class NestedMemberName : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/member_names_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    std::filesystem::create_directory(dir + "/sub");
-    std::string lib = "!<arch>\n" + ar_member("//", "averyveryverylongname.o/\n") +
-                      ar_member("foo.o/", "data") + ar_member("/0", "more");
-    std::ofstream(dir + "/sub/lib.a", std::ios::binary) << lib;
-    thin.file_name = strdup((dir + "/thin.a").c_str());
-    thin.is_thin = 1;
-    set_long_names(&thin, "sub/lib.a/\nsub/missing.a/\n\n");
-  }
-  void TearDown() override {
-    if (nested.stream) close_edited_file(nested.stream);
-    archive_release(&nested);
-    archive_release(&thin);
-    std::filesystem::remove_all(dir);
-  }
-  std::string display_name(const char *name) {
-    char *text = archive_display_name(&thin, &nested, name);
-    std::string result = text;
-    std::free(text);
-    return result;
-  }
-
-  static constexpr int foo_offset = 8 + 60 + 26;
-  static constexpr int long_named_offset = foo_offset + 60 + 4;
-  std::string dir;
-  ArchiveState thin, nested;
-};
-
-TEST_F(NestedMemberName, MembersOfOneNestedArchiveShareItsStream) {
-  set_header(&thin, "/0:" + std::to_string(foo_offset));
-  const char *name = archive_member_name(&thin, &nested);
-  EXPECT_STREQ(name, "foo.o");
-  EXPECT_EQ(thin.nested_member_offset, static_cast<std::uint64_t>(foo_offset));
-  EXPECT_EQ(nested.file_name, dir + "/sub/lib.a");
-  EXPECT_EQ(display_name(name), dir + "/thin.a[" + dir + "/sub/lib.a(foo.o)]");
-  int fd = nested.stream->fd;
-
-  set_header(&thin, "/0:" + std::to_string(long_named_offset));
-  name = archive_member_name(&thin, &nested);
-  EXPECT_STREQ(name, "averyveryverylongname.o");
-  EXPECT_EQ(nested.stream->fd, fd) << "the nested archive was opened again";
-  EXPECT_EQ(display_name(name),
-            dir + "/thin.a[" + dir + "/sub/lib.a(averyveryverylongname.o)]");
+TEST(ThinMemberRef, FilesOfTheirOwnAndMembersOfNestedArchives) {
+  ArchiveState thin;
+  thin.is_thin = 1;
+  set_long_names(&thin, "sub/lib.a/\nobj/foo.o/\n\n");
+  set_header(&thin, "/0:94");
+  MemberRef ref = parse_member_ref(&thin);
+  EXPECT_EQ(ref.kind, MemberRefKind::nested);
+  EXPECT_EQ(std::string(ref.name, ref.name_length), "sub/lib.a");
+  EXPECT_EQ(ref.nested_offset, 94u);
+  set_header(&thin, "/11");
+  ref = parse_member_ref(&thin);
+  EXPECT_EQ(ref.kind, MemberRefKind::thin_file);
+  EXPECT_EQ(std::string(ref.name, ref.name_length), "obj/foo.o");
+  set_header(&thin, "/11:0");
+  EXPECT_EQ(parse_member_ref(&thin).kind, MemberRefKind::thin_file) << "offset 0 is no nesting";
+  set_header(&thin, "foo.o/");
+  EXPECT_EQ(parse_member_ref(&thin).kind, MemberRefKind::thin_file);
+  set_header(&thin, "/21:94");
+  EXPECT_EQ(name_of(&thin), "Invalid Thin archive member name\n");
+  archive_release(&thin);
 }
 
-TEST_F(NestedMemberName, BadNestedReferencesAreReported) {
-  struct Case {
-    std::string offset, message;
-  } cases[] = {
-      {std::to_string(foo_offset + 2), ": did not find a valid archive header\n"},
-      {"100000", ": failed to read archive header\n"},
-      {"9223372036854775808", ": failed to seek to next file name\n"},
-  };
-  for (const Case &c : cases) {
-    set_header(&thin, "/0:" + c.offset);
-    EXPECT_EQ(name_of(&thin, &nested), "sub/lib.a hdrtune: Error: " + dir + "/sub/lib.a" + c.message);
-  }
-  set_header(&thin, "/26:" + std::to_string(foo_offset));
-  EXPECT_EQ(name_of(&thin, &nested), "(none) hdrtune: Error: Invalid Thin archive member name\n");
-}
-
-TEST(DisplayName, FourFormsEachSizedExactly) {
-  ArchiveState state, nested;
-  state.file_name = const_cast<char *>("some/dir/libverylongname.a");
-  const char *member = "averyveryverylongname.o";
-  auto display = [&](const ArchiveState *nested_state) {
-    char *text = archive_display_name(&state, nested_state, member);
+TEST(DisplayName, ThreeFormsEachSizedExactly) {
+  const char *archive = "some/dir/libverylongname.a";
+  auto display = [&](bool is_thin, const char *nested) {
+    char *text = archive_display_name(archive, is_thin, nested, "averyveryverylongname.o/x", 23);
     std::string result = text;
     std::free(text);
     return result;
   };
-  EXPECT_EQ(display(nullptr), "some/dir/libverylongname.a(averyveryverylongname.o)");
-  state.nested_member_offset = 8;
-  EXPECT_EQ(display(nullptr), "some/dir/libverylongname.a(averyveryverylongname.o)")
-      << "the nested offset counts only in thin archives";
-  state.is_thin = 1;
-  state.nested_member_offset = 0;
-  EXPECT_EQ(display(nullptr), "some/dir/libverylongname.a[averyveryverylongname.o]");
-  state.nested_member_offset = 8;
-  nested.file_name = const_cast<char *>("some/dir/nested.a");
-  EXPECT_EQ(display(&nested),
+  EXPECT_EQ(display(false, nullptr), "some/dir/libverylongname.a(averyveryverylongname.o)");
+  EXPECT_EQ(display(true, nullptr), "some/dir/libverylongname.a[averyveryverylongname.o]");
+  EXPECT_EQ(display(true, "some/dir/nested.a"),
             "some/dir/libverylongname.a[some/dir/nested.a(averyveryverylongname.o)]");
-  nested.file_name = nullptr;
-  EXPECT_EQ(display(&nested), "some/dir/libverylongname.a[<corrupt>(averyveryverylongname.o)]");
-  EXPECT_EQ(display(nullptr), "some/dir/libverylongname.a[<corrupt>(averyveryverylongname.o)]");
 }
 
 std::string path_of(const char *archive, const char *name, std::uint64_t length) {

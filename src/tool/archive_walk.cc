@@ -10,6 +10,7 @@
 #include "runtime/process.h"
 #include "support/archive.h"
 #include "support/diagnostics.h"
+#include "support/member_names.h"
 #include "tool/header_editor.h"
 #include "tool/open_and_edit.h"
 
@@ -61,9 +62,9 @@ static MemberResult edit_regular_member(const RunOptions &options, ArchiveState 
 }
 
 // A member file that can't be opened ends the walk.
-static MemberResult edit_member_file(const RunOptions &options, const char *path, const char *name,
-                                     const char *display_name) {
-  char *member_path = thin_member_path(path, name, std::strlen(name));
+static MemberResult edit_member_file(const RunOptions &options, const ArchiveState *outer,
+                                     const MemberRef &ref, const char *display_name) {
+  char *member_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
   if (!member_path) return MemberResult::walk_ends;
   EditOutcome outcome =
       open_and_edit(options, AT_FDCWD, member_path, display_name, PathRole::thin_member);
@@ -72,11 +73,33 @@ static MemberResult edit_member_file(const RunOptions &options, const char *path
   return outcome == EditOutcome::edited ? MemberResult::edited : MemberResult::failed;
 }
 
-// When the member's header could not be read from the nested archive, its
-// name is the nested archive's path from the thin archive's own table.
-static bool nested_lookup_failed(const ArchiveState *outer, const char *name) {
-  return outer->long_names && name >= outer->long_names &&
-         name <= outer->long_names + outer->long_names_size;
+// Opens (or keeps) the archive a reference points into, reads the member
+// header at its offset and names the member. False after the reader has
+// said why not.
+static bool find_nested_member(const RunOptions &options, const ArchiveState *outer,
+                               ArchiveState *nested, const MemberRef &ref, MemberRef *member) {
+  char *nested_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
+  if (!nested_path) return false;
+  bool switched = archive_switch_nested(nested, nested_path, options.read_only) == 0;
+  std::free(nested_path);
+  if (!switched) return false;
+  if (!offset_reachable(ref.nested_offset)) {
+    report_error("%s: failed to seek to next file name\n", nested->file_name);
+    return false;
+  }
+  if (read_member_header(nested->stream, ref.nested_offset, &nested->header) !=
+      HeaderRead::whole) {
+    report_error("%s: failed to read archive header\n", nested->file_name);
+    return false;
+  }
+  if (!has_valid_fmag(&nested->header)) {
+    report_error("%s: did not find a valid archive header\n", nested->file_name);
+    return false;
+  }
+  *member = parse_member_ref(nested);
+  if (member->kind != MemberRefKind::invalid) return true;
+  report_error("%s", member->message);
+  return false;
 }
 
 // Names the reference that was left alone, with its offset, so that two
@@ -92,37 +115,30 @@ static void report_member_out_of_reach(const ArchiveState *nested) {
                nested->file_name ? nested->file_name : "<corrupt>");
 }
 
-// The nested archive could not be opened, or is not a regular archive.
-static void report_nested_unusable(const char *path, const ArchiveState *nested,
-                                   const char *name, const char *display_name,
-                                   std::uint64_t offset) {
-  char *nested_path = thin_member_path(path, name, std::strlen(name));
-  if (!nested_path) return;
-  report_error("%s: member at offset %llu not edited: nested archive '%s' is not %s\n",
-               display_name, static_cast<unsigned long long>(offset), nested_path,
-               nested->nested_not_an_archive ? "a regular archive" : "readable");
-  std::free(nested_path);
+// Without the member's own header there is no telling what lies at its
+// offset, so nothing is written there.
+static void report_nested_not_found(const ArchiveState *outer, const ArchiveState *nested,
+                                    const MemberRef &ref, const char *display_name) {
+  std::uint64_t offset = ref.nested_offset;
+  if (!nested->stream) {
+    // The nested archive could not be opened, or is not a regular archive.
+    char *nested_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
+    if (!nested_path) return;
+    report_error("%s: member at offset %llu not edited: nested archive '%s' is not %s\n",
+                 display_name, static_cast<unsigned long long>(offset), nested_path,
+                 nested->nested_not_an_archive ? "a regular archive" : "readable");
+    std::free(nested_path);
+    return;
+  }
+  // The reader has said why the header could not be read; when even its
+  // offset was out of reach, so is the member's data.
+  if (!offset_reachable(add_saturating(offset, ar_header_size))) report_member_out_of_reach(nested);
+  report_nested_not_edited(display_name, offset, "no valid member header there");
 }
 
-// Without the member's own header there is no telling what lies at its
-// offset, so nothing is written there; the thin archive's own position is
-// intact, so the walk goes on with its next member.
-static MemberResult edit_nested_member(const RunOptions &options, const char *path, const ArchiveState *outer,
-                                       ArchiveState *nested, const char *name,
-                                       const char *display_name) {
-  std::uint64_t offset = outer->nested_member_offset;
+static MemberResult edit_found_nested_member(const RunOptions &options, ArchiveState *nested,
+                                             std::uint64_t offset, const char *display_name) {
   std::uint64_t data_offset = add_saturating(offset, ar_header_size);
-  if (nested_lookup_failed(outer, name)) {
-    if (!nested->stream) {
-      report_nested_unusable(path, nested, name, display_name, offset);
-      return MemberResult::failed;
-    }
-    // The reader has said why the header could not be read; when even its
-    // offset was out of reach, so is the member's data.
-    if (!offset_reachable(data_offset)) report_member_out_of_reach(nested);
-    report_nested_not_edited(display_name, offset, "no valid member header there");
-    return MemberResult::failed;
-  }
   if (!offset_reachable(data_offset)) {
     report_member_out_of_reach(nested);
     report_nested_not_edited(display_name, offset, "its data is out of reach");
@@ -135,25 +151,54 @@ static MemberResult edit_nested_member(const RunOptions &options, const char *pa
   return result;
 }
 
+// A member that lives in another archive. Whatever keeps it from being
+// edited, the thin archive's own position is intact, so the walk goes on.
+// A member whose header could not be read there is named by the nested
+// archive's path from the thin archive's table.
+static MemberResult edit_nested_reference(const RunOptions &options, const ArchiveState *outer,
+                                          ArchiveState *nested, const MemberRef &ref) {
+  MemberRef member;
+  bool found = find_nested_member(options, outer, nested, ref, &member);
+  const MemberRef &shown = found ? member : ref;
+  const char *nested_name = nested->file_name ? nested->file_name : "<corrupt>";
+  char *display_name =
+      archive_display_name(outer->file_name, true, nested_name, shown.name, shown.name_length);
+  if (!display_name) {
+    report_error("%s: bad archive file name\n", outer->file_name);
+    return MemberResult::walk_ends;
+  }
+  MemberResult result = MemberResult::failed;
+  if (found)
+    result = edit_found_nested_member(options, nested, ref.nested_offset, display_name);
+  else
+    report_nested_not_found(outer, nested, ref, display_name);
+  std::free(display_name);
+  return result;
+}
+
 // The header just read stands in outer->header; next_header_offset is just
 // behind it.
-static MemberResult edit_member(const RunOptions &options, const char *path, ArchiveState *outer,
+static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
                                 ArchiveState *nested) {
   std::uint64_t data_offset = outer->next_header_offset;
   std::uint64_t current_member_size = padded_member_size(&outer->header);
-  const char *name = archive_member_name(outer, nested);
-  char *display_name = name ? archive_display_name(outer, nested, name) : nullptr;
-  if (!display_name) {
-    report_error("%s: bad archive file name\n", path);
+  MemberRef ref = parse_member_ref(outer);
+  if (ref.kind == MemberRefKind::invalid) {
+    report_error("%s", ref.message);
+    report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
-  MemberResult result;
-  if (!outer->is_thin)
-    result = edit_regular_member(options, outer, display_name, data_offset, current_member_size);
-  else if (outer->nested_member_offset == 0)
-    result = edit_member_file(options, path, name, display_name);
-  else
-    result = edit_nested_member(options, path, outer, nested, name, display_name);
+  if (ref.kind == MemberRefKind::nested) return edit_nested_reference(options, outer, nested, ref);
+  char *display_name =
+      archive_display_name(outer->file_name, outer->is_thin, nullptr, ref.name, ref.name_length);
+  if (!display_name) {
+    report_error("%s: bad archive file name\n", outer->file_name);
+    return MemberResult::walk_ends;
+  }
+  MemberResult result =
+      ref.kind == MemberRefKind::thin_file
+          ? edit_member_file(options, outer, ref, display_name)
+          : edit_regular_member(options, outer, display_name, data_offset, current_member_size);
   std::free(display_name);
   return result;
 }
@@ -183,7 +228,7 @@ static int walk_members(const RunOptions &options, const char *path, PositionedF
       return 1;
     }
     outer->next_header_offset += ar_header_size;
-    MemberResult result = edit_member(options, path, outer, nested);
+    MemberResult result = edit_member(options, outer, nested);
     if (result == MemberResult::walk_ends) return 1;
     if (result == MemberResult::failed) status = 1;
   }
@@ -192,7 +237,6 @@ static int walk_members(const RunOptions &options, const char *path, PositionedF
 int edit_archive(const RunOptions &options, const char *path, PositionedFile *file, int is_thin) {
   ArchiveState outer;
   ArchiveState nested;
-  nested.read_only = options.read_only;
   int status = walk_members(options, path, file, is_thin, &outer, &nested);
   if (nested.stream) status |= close_edited_file(nested.stream);
   status |= nested.close_failed;
