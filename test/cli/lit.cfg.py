@@ -23,6 +23,9 @@ config.substitutions.append(("%hdrtune", (wrapper + " " + config.hdrtune_path).s
 # LeakSanitizer cannot run under ptrace; a sanitizer build run by strace
 # checks everything else.
 config.substitutions.append(("%strace", "env ASAN_OPTIONS=detect_leaks=0 strace"))
+# Bytes as one run of hex digits, as yaml2obj takes member contents:
+# $(head -c 64 obj.o | %hexbytes).
+config.substitutions.append(("%hexbytes", "od -An -tx1 -v | tr -d ' \\n'"))
 config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
 
 # Files that reach the largest file offset need a file system that allows
