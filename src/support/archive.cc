@@ -76,7 +76,7 @@ std::uint64_t padded_size(std::uint64_t size) {
 // offset on before anything that large is allocated, and before the walk
 // trusts it to lead to the next header.
 bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
-  std::uint64_t total = state->stream->size_at_open;
+  std::uint64_t total = state->file->size_at_open;
   return offset <= total && size <= total - offset;
 }
 
@@ -90,7 +90,7 @@ static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
 // with its index, and `header` keeps the index's header. A read error is not
 // the end of the archive.
 static bool read_header_after_index(ArchiveState *state) {
-  HeaderRead read = read_member_header(state->stream, state->next_header_offset, &state->header);
+  HeaderRead read = read_member_header(state->file, state->next_header_offset, &state->header);
   if (read != HeaderRead::short_or_failed) return true;
   report_error("%s: failed to read archive header following archive index\n",
                state->file_name);
@@ -109,7 +109,7 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
     report_error("Out of memory whilst trying to read archive symbol index\n");
     return false;
   }
-  if (!read_whole(state->stream, offset, raw, bytes)) {
+  if (!read_whole(state->file, offset, raw, bytes)) {
     std::free(raw);
     report_error("%s: failed to read archive index\n", state->file_name);
     return false;
@@ -142,7 +142,7 @@ static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::ui
     return false;
   }
   state->symbol_names_size = size;
-  if (!read_whole(state->stream, offset, state->symbol_names, size)) {
+  if (!read_whole(state->file, offset, state->symbol_names, size)) {
     report_error("%s: failed to read archive index symbol table\n", state->file_name);
     return false;
   }
@@ -159,7 +159,7 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
   }
   std::uint64_t rest = size - width;
   unsigned char count_bytes[8];
-  if (!read_whole(state->stream, offset, count_bytes, width)) {
+  if (!read_whole(state->file, offset, count_bytes, width)) {
     report_error("%s: failed to read archive index\n", state->file_name);
     return false;
   }
@@ -231,7 +231,7 @@ static bool load_long_names(ArchiveState *state, const char *path) {
     report_error("Out of memory reading long symbol names in archive\n");
     return false;
   }
-  if (!read_whole(state->stream, data_offset, state->long_names, size)) {
+  if (!read_whole(state->file, data_offset, state->long_names, size)) {
     std::free(state->long_names);
     state->long_names = nullptr;
     report_error("%s: failed to read long symbol name string table\n", path);
@@ -241,9 +241,9 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   return true;
 }
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
+int archive_open(ArchiveState *state, const char *path, PositionedFile *file,
                  int is_thin, int read_index) {
-  state->stream = stream;
+  state->file = file;
   state->file_name = strdup(path);
   if (!state->file_name) {
     // Every message and display name needs the archive's name.
@@ -259,7 +259,7 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
-  switch (read_member_header(stream, state->next_header_offset, &state->header)) {
+  switch (read_member_header(file, state->next_header_offset, &state->header)) {
     case HeaderRead::whole: break;
     case HeaderRead::nothing: return 0;  // no members at all
     case HeaderRead::short_or_failed:
@@ -310,8 +310,8 @@ static NestedStart nested_start(PositionedFile *file) {
 int archive_switch_nested(ArchiveState *nested, const char *path, bool read_only) {
   if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
   // Headers were written through the archive left behind: its close counts.
-  if (nested->stream) nested->close_failed |= close_edited_file(nested->stream);
-  nested->stream = nullptr;
+  if (nested->file) nested->close_failed |= close_edited_file(nested->file);
+  nested->file = nullptr;
   free_buffers(nested);
   nested->nested_not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.

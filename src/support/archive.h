@@ -33,7 +33,7 @@ inline const char *header_bytes(const ArHeader *header) {
 
 struct ArchiveState {
   char *file_name = nullptr;  // owned copy of the archive's path
-  PositionedFile *stream = nullptr;  // the archive's open file
+  PositionedFile *file = nullptr;  // the archive's open file
   std::uint64_t index_count = 0;
   std::uint64_t *index_offsets = nullptr;  // owned; only when the index was read
   unsigned char *symbol_names = nullptr;   // owned; only when the index was read
@@ -44,7 +44,7 @@ struct ArchiveState {
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
-  PositionedFile nested_file;  // the file a nested state opened itself; stream points here
+  PositionedFile nested_file;  // the file a nested state opened itself; `file` points here
   int close_failed = 0;  // a nested archive switched away from did not close cleanly
   int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
@@ -69,7 +69,7 @@ enum class HeaderRead {
 };
 HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHeader *header);
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *stream,
+int archive_open(ArchiveState *state, const char *path, PositionedFile *file,
                  int is_thin, int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
 // Makes `nested` the state of the archive at path, opened for update (for

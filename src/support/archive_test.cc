@@ -198,7 +198,7 @@ class ArchiveSwitchNested : public ::testing::Test {
     dir = pattern;
   }
   void TearDown() override {
-    if (nested.stream) close_edited_file(nested.stream);
+    if (nested.file) close_edited_file(nested.file);
     archive_release(&nested);
     std::filesystem::remove_all(dir);
   }
@@ -215,10 +215,10 @@ class ArchiveSwitchNested : public ::testing::Test {
 TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), false), 0);
-  ASSERT_NE(nested.stream, nullptr);
-  int first = nested.stream->fd;
+  ASSERT_NE(nested.file, nullptr);
+  int first = nested.file->fd;
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), false), 0);
-  EXPECT_EQ(nested.stream->fd, first) << "the archive was opened again";
+  EXPECT_EQ(nested.file->fd, first) << "the archive was opened again";
   EXPECT_NE(nested.long_names, nullptr) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
@@ -226,7 +226,7 @@ TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFil
   EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), false), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
-  EXPECT_NE(nested.stream, nullptr) << "the walk closes it";
+  EXPECT_NE(nested.file, nullptr) << "the walk closes it";
   EXPECT_EQ(nested.file_name, broken);
 }
 

@@ -54,7 +54,7 @@ static MemberResult edit_regular_member(const RunOptions &options, ArchiveState 
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   // The header must not run over the next member's header.
   MemberResult result = result_of(
-      edit_object(options, display_name, outer->stream, data_offset, current_member_size));
+      edit_object(options, display_name, outer->file, data_offset, current_member_size));
   if (offset_reachable(outer->next_header_offset) &&
       data_runs_past_end(outer, display_name, data_offset))
     return MemberResult::walk_ends;
@@ -87,7 +87,7 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
     report_error("%s: failed to seek to next file name\n", nested->file_name);
     return false;
   }
-  if (read_member_header(nested->stream, ref.nested_offset, &nested->header) !=
+  if (read_member_header(nested->file, ref.nested_offset, &nested->header) !=
       HeaderRead::whole) {
     report_error("%s: failed to read archive header\n", nested->file_name);
     return false;
@@ -120,7 +120,7 @@ static void report_member_out_of_reach(const ArchiveState *nested) {
 static void report_nested_not_found(const ArchiveState *outer, const ArchiveState *nested,
                                     const MemberRef &ref, const char *display_name) {
   std::uint64_t offset = ref.nested_offset;
-  if (!nested->stream) {
+  if (!nested->file) {
     // The nested archive could not be opened, or is not a regular archive.
     char *nested_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
     if (!nested_path) return;
@@ -144,7 +144,7 @@ static MemberResult edit_found_nested_member(const RunOptions &options, ArchiveS
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  MemberResult result = result_of(edit_object(options, display_name, nested->stream, data_offset,
+  MemberResult result = result_of(edit_object(options, display_name, nested->file, data_offset,
                                               padded_member_size(&nested->header)));
   // The thin archive's own walk is intact: it goes on with its next member.
   if (data_runs_past_end(nested, display_name, data_offset)) return MemberResult::failed;
@@ -238,7 +238,7 @@ int edit_archive(const RunOptions &options, const char *path, PositionedFile *fi
   ArchiveState outer;
   ArchiveState nested;
   int status = walk_members(options, path, file, is_thin, &outer, &nested);
-  if (nested.stream) status |= close_edited_file(nested.stream);
+  if (nested.file) status |= close_edited_file(nested.file);
   status |= nested.close_failed;
   archive_release(&nested);
   archive_release(&outer);

@@ -9,12 +9,6 @@
 namespace hdrtune {
 
 extern const option long_option_table[];
-extern const char package_version[];
-extern const char report_address[];
-
-// The command line after response-file expansion. It lives for the whole run;
-// holding it here keeps it reachable to the end, so leak checkers stay quiet.
-extern char **expanded_argv;
 
 // The program's entry; returns the exit status.
 int tool_main(int argc, char **argv);
