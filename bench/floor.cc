@@ -38,7 +38,7 @@ static void fail(const char *what, const char *path) {
 
 // Edits the ELF header already read into h, stored at offset `at` of fd.
 static void edit_header(int fd, unsigned char *h, off_t at, const char *path) {
-  if (std::memcmp(h, "\x7f" "ELF", 4) != 0) fail("not ELF", path);
+  if (std::memcmp(h, "\177ELF", 4) != 0) fail("not ELF", path);
   h[7] = 9;
   ssize_t size = h[4] == 2 ? 64 : 52;
   if (pwrite(fd, h, size, at) != size) fail("pwrite", path);
@@ -84,8 +84,8 @@ static void edit_archive(int fd, bool thin, const char *path) {
     at = data;  // a thin archive holds no member data
     // A long name ends in "/\n" in the table, a short one in '/' in the header.
     const char *start = m[0] == '/' && names ? names + std::strtol(m + 1, nullptr, 10) : m;
-    const char *end = start == m ? static_cast<const char *>(std::memchr(m, '/', 16))
-                                 : std::strstr(start, "/\n");
+    const char *end =
+        start == m ? static_cast<const char *>(std::memchr(m, '/', 16)) : std::strstr(start, "/\n");
     if (!end || end - start >= PATH_MAX) fail("bad member name", path);
     std::memcpy(name, start, end - start);
     name[end - start] = '\0';

@@ -12,8 +12,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdarg>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +28,7 @@ using namespace hdrtune;
 
 namespace {
 
-std::string sandbox;   // the private directory, without a trailing '/'
+std::string sandbox;    // the private directory, without a trailing '/'
 bool confined = false;  // only the tool's own opens are checked
 
 bool inside_sandbox(const char *path) {
@@ -40,7 +40,7 @@ bool inside_sandbox(const char *path) {
 // The files of one run: the operand, two member files and a nested archive.
 const char *const file_names[] = {"a.a", "m.o", "n.a", "x.o"};
 constexpr int file_count = 4;
-const char separator[] = "\xff" "FZ" "\xff";
+const char separator[] = "\377FZ\377";
 
 std::vector<std::string> split_input(const std::uint8_t *data, std::size_t size) {
   std::string input(reinterpret_cast<const char *>(data), size);
@@ -82,8 +82,10 @@ RunOptions options;  // the run's options, chosen afresh for each input
 bool is_edited_field(std::size_t offset_in_header) {
   switch (offset_in_header) {
     case 7: return options.settings.output_osabi != -1;
-    case 16: case 17: return options.settings.output_type != -1;
-    case 18: case 19: return options.settings.output_machine != -1;
+    case 16:
+    case 17: return options.settings.output_type != -1;
+    case 18:
+    case 19: return options.settings.output_machine != -1;
     default: return false;
   }
 }
@@ -91,7 +93,7 @@ bool is_edited_field(std::size_t offset_in_header) {
 // A header may start at offset 0 of a member file, or just after a member
 // header (ending in "`\n") in an archive.
 bool is_header_start(const std::string &after, std::size_t start, bool in_archive) {
-  if (after.compare(start, 4, "\x7f" "ELF") != 0) return false;
+  if (after.compare(start, 4, "\177ELF") != 0) return false;
   if (!in_archive) return start == 0;
   return start >= 68 && after[start - 2] == '`' && after[start - 1] == '\n';
 }

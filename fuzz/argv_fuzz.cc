@@ -54,7 +54,8 @@ void check_expansion(std::string text) {
   std::fwrite(text.data(), 1, text.size(), f);
   std::fclose(f);
   std::string at_path = "@" + path;
-  char *argv_in[] = {const_cast<char *>("prog"), at_path.data(), const_cast<char *>("tail"), nullptr};
+  char *argv_in[] = {const_cast<char *>("prog"), at_path.data(), const_cast<char *>("tail"),
+                     nullptr};
   int argc = 3;
   char **argv = argv_in;
   expand_response_files(&argc, &argv);

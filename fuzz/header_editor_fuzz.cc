@@ -98,7 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   if (std::memcmp(after.data(), data, size) == 0) return 0;  // nothing written
   int header_size = data[4] == 1 ? 52 : 64;
-  bool whole_header_fits = size >= static_cast<std::size_t>(header_size) && (data[4] == 1 || data[4] == 2);
+  bool whole_header_fits =
+      size >= static_cast<std::size_t>(header_size) && (data[4] == 1 || data[4] == 2);
   if (status != 0 || !whole_header_fits) std::abort();  // wrote, but reported failure
   if (std::memcmp(after.data() + header_size, data + header_size, size - header_size) != 0)
     std::abort();  // wrote past the header

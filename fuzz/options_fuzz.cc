@@ -27,7 +27,8 @@ const option long_options[] = {
 };
 
 bool is_valid_code(int code, const std::string &optstring) {
-  if (code == -1 || code == '?' || code == ':' || code == 'W' || code == 0 || code == 1) return true;
+  if (code == -1 || code == '?' || code == ':' || code == 'W' || code == 0 || code == 1)
+    return true;
   if (code == 300 || code == 301 || code == 'a' || code == 'b') return true;
   return code > 0 && code < 256 && optstring.find(static_cast<char>(code)) != std::string::npos;
 }
@@ -41,8 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   int mode = data[0];
   std::vector<std::string> words(1);
   for (std::size_t i = 1; i < size && words.size() < 64; ++i) {
-    if (data[i] == 0) words.emplace_back();
-    else words.back() += static_cast<char>(data[i]);
+    if (data[i] == 0)
+      words.emplace_back();
+    else
+      words.back() += static_cast<char>(data[i]);
   }
   std::string optstring = words[0];
   std::vector<char *> argv;
@@ -53,8 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   argv.push_back(nullptr);
   int argc = static_cast<int>(original.size());
 
-  if (mode & 1) setenv("POSIXLY_CORRECT", "1", 1);
-  else unsetenv("POSIXLY_CORRECT");
+  if (mode & 1)
+    setenv("POSIXLY_CORRECT", "1", 1);
+  else
+    unsetenv("POSIXLY_CORRECT");
   opterr = 0;
   optind = 0;
   const option *table = (mode & 2) ? long_options : nullptr;

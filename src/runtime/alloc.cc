@@ -23,8 +23,7 @@ void *initial_break = nullptr;
 // stands in for the start of the heap.
 std::uint64_t memory_in_use() {
   const void *base = initial_break ? initial_break : static_cast<void *>(&environ);
-  return reinterpret_cast<std::uintptr_t>(sbrk(0)) -
-         reinterpret_cast<std::uintptr_t>(base);
+  return reinterpret_cast<std::uintptr_t>(sbrk(0)) - reinterpret_cast<std::uintptr_t>(base);
 }
 
 }  // namespace

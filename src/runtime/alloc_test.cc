@@ -66,7 +66,8 @@ TEST(CheckedAllocDeathTest, RegisteredNamePrefixesTheLineAndTheHookRunsLast) {
         alloc_or_die(SIZE_MAX);
       },
       testing::ExitedWithCode(1),
-      LINE_START "\nhdrtune: out of memory allocating [0-9]+ bytes after a total of [0-9]+ bytes\n"
+      LINE_START
+      "\nhdrtune: out of memory allocating [0-9]+ bytes after a total of [0-9]+ bytes\n"
       "cleanup ran\n$");
 }
 

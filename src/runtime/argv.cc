@@ -53,9 +53,15 @@ const char *read_word(const char *text, char *word) {
     } else if (c == '\\') {
       escape = true;
     } else if (single_quoted) {
-      if (c == '\'') single_quoted = false; else *word++ = c;
+      if (c == '\'')
+        single_quoted = false;
+      else
+        *word++ = c;
     } else if (double_quoted) {
-      if (c == '"') double_quoted = false; else *word++ = c;
+      if (c == '"')
+        double_quoted = false;
+      else
+        *word++ = c;
     } else if (c == '\'') {
       single_quoted = true;
     } else if (c == '"') {

@@ -30,12 +30,12 @@ Words split(const char *text) {
 TEST(SplitArgs, QuotesBackslashesAndWhiteSpace) {
   EXPECT_EQ(split("one \"two three\" 'fo\"ur' five\\ six"),
             (Words{"one", "two three", "fo\"ur", "five six"}));
-  EXPECT_EQ(split("a\"b c\"d"), Words{"ab cd"});          // quotes join the text around them
+  EXPECT_EQ(split("a\"b c\"d"), Words{"ab cd"});  // quotes join the text around them
   EXPECT_EQ(split("'a\\'b' \"c\\\"d\""), (Words{"a'b", "c\"d"}));  // backslash works inside quotes
-  EXPECT_EQ(split("x\\ny"), Words{"xny"});                // no escape sequences
+  EXPECT_EQ(split("x\\ny"), Words{"xny"});                         // no escape sequences
   EXPECT_EQ(split("'open quote  runs"), Words{"open quote  runs"});
   EXPECT_EQ(split("a \"b"), (Words{"a", "b"}));
-  EXPECT_EQ(split("end\\"), Words{"end"});                // a final backslash is dropped
+  EXPECT_EQ(split("end\\"), Words{"end"});  // a final backslash is dropped
   EXPECT_EQ(split("a '' \"\" b"), (Words{"a", "", "", "b"}));
   EXPECT_EQ(split("\t a\r\nb \n\n \f\v"), (Words{"a", "b"}));
   EXPECT_EQ(split("caf\xc3\xa9\xa0x"), Words{"caf\xc3\xa9\xa0x"});  // high bytes are not space
@@ -69,9 +69,9 @@ std::string written(char *const *argv, int *status) {
 }
 
 TEST(WriteArgs, EscapesWhatSplitArgsWouldTakeApart) {
-  const char *awkward[] = {"a b",     "tab\there", "new\nline", "say \"hi\"", "it's",
-                           "back\\",  "\\\\",      "@file",     "'\"'",       "caf\xc3\xa9",
-                           "-o",      "\r\v\f",    nullptr};
+  const char *awkward[] = {"a b",    "tab\there", "new\nline", "say \"hi\"", "it's",
+                           "back\\", "\\\\",      "@file",     "'\"'",       "caf\xc3\xa9",
+                           "-o",     "\r\v\f",    nullptr};
   char *const *argv = const_cast<char *const *>(awkward);
   int status = -1;
   std::string text = written(argv, &status);
@@ -151,8 +151,8 @@ TEST(ExpandResponseFiles, InsertsTheWordsOfEachFileInPlace) {
   std::string opts = temp_file("opts", "--output-osabi FreeBSD\n'my file.o'\n");
   CommandLine line;
   make_command_line(&line, {"hdrtune", "-v", "@" + opts, "b.o", "@" + opts});
-  EXPECT_EQ(expand(&line), (Words{"hdrtune", "-v", "--output-osabi", "FreeBSD", "my file.o",
-                                  "b.o", "--output-osabi", "FreeBSD", "my file.o"}));
+  EXPECT_EQ(expand(&line), (Words{"hdrtune", "-v", "--output-osabi", "FreeBSD", "my file.o", "b.o",
+                                  "--output-osabi", "FreeBSD", "my file.o"}));
 }
 
 TEST(ExpandResponseFiles, ExpandsAtWordsFoundInsideFiles) {
@@ -177,8 +177,8 @@ TEST(ExpandResponseFiles, BlankFilesVanishAndUnreadableOnesStay) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   make_command_line(&line, {"prog", "@" + empty, "x", "@" + blank, "@" + missing, "@", "@" + cut,
                             directory, "@" + fifo, "@/dev/null"});
-  EXPECT_EQ(expand(&line), (Words{"prog", "x", "@" + missing, "@", "a", "b", directory,
-                                  "@" + fifo, "@/dev/null"}));
+  EXPECT_EQ(expand(&line), (Words{"prog", "x", "@" + missing, "@", "a", "b", directory, "@" + fifo,
+                                  "@/dev/null"}));
   std::remove(fifo.c_str());
 }
 

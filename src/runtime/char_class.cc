@@ -25,20 +25,18 @@ const std::uint16_t char_class_table[256] = {
 };
 
 // Sixteen consecutive entries of a byte map, starting at byte value b.
-#define BYTE_MAP_ROW(map, b)                                               \
-  map(b), map(b + 1), map(b + 2), map(b + 3), map(b + 4), map(b + 5),      \
-      map(b + 6), map(b + 7), map(b + 8), map(b + 9), map(b + 10),         \
-      map(b + 11), map(b + 12), map(b + 13), map(b + 14), map(b + 15)
-#define BYTE_MAP(map)                                                      \
-  BYTE_MAP_ROW(map, 0), BYTE_MAP_ROW(map, 16), BYTE_MAP_ROW(map, 32),      \
-      BYTE_MAP_ROW(map, 48), BYTE_MAP_ROW(map, 64), BYTE_MAP_ROW(map, 80), \
-      BYTE_MAP_ROW(map, 96), BYTE_MAP_ROW(map, 112),                       \
-      BYTE_MAP_ROW(map, 128), BYTE_MAP_ROW(map, 144),                      \
-      BYTE_MAP_ROW(map, 160), BYTE_MAP_ROW(map, 176),                      \
-      BYTE_MAP_ROW(map, 192), BYTE_MAP_ROW(map, 208),                      \
+#define BYTE_MAP_ROW(map, b)                                                                   \
+  map(b), map(b + 1), map(b + 2), map(b + 3), map(b + 4), map(b + 5), map(b + 6), map(b + 7),  \
+      map(b + 8), map(b + 9), map(b + 10), map(b + 11), map(b + 12), map(b + 13), map(b + 14), \
+      map(b + 15)
+#define BYTE_MAP(map)                                                                              \
+  BYTE_MAP_ROW(map, 0), BYTE_MAP_ROW(map, 16), BYTE_MAP_ROW(map, 32), BYTE_MAP_ROW(map, 48),       \
+      BYTE_MAP_ROW(map, 64), BYTE_MAP_ROW(map, 80), BYTE_MAP_ROW(map, 96), BYTE_MAP_ROW(map, 112), \
+      BYTE_MAP_ROW(map, 128), BYTE_MAP_ROW(map, 144), BYTE_MAP_ROW(map, 160),                      \
+      BYTE_MAP_ROW(map, 176), BYTE_MAP_ROW(map, 192), BYTE_MAP_ROW(map, 208),                      \
       BYTE_MAP_ROW(map, 224), BYTE_MAP_ROW(map, 240)
 #define LOWER_OF(b) static_cast<unsigned char>((b) >= 'A' && (b) <= 'Z' ? (b) + 32 : (b))
-#define UPPER_OF(b) static_cast<unsigned char>((b) >= 'a' && (b) <= 'z' ? (b) - 32 : (b))
+#define UPPER_OF(b) static_cast<unsigned char>((b) >= 'a' && (b) <= 'z' ? (b)-32 : (b))
 
 const unsigned char to_lower_table[256] = {BYTE_MAP(LOWER_OF)};
 const unsigned char to_upper_table[256] = {BYTE_MAP(UPPER_OF)};

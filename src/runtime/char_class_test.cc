@@ -47,8 +47,8 @@ TEST(BaseName, ReturnsAPointerIntoThePathAfterTheLastSlash) {
 }
 
 TEST(DosBaseName, SkipsADriveLetterAndSplitsAtEitherSlash) {
-  const char *paths[] = {"C:", "c:file", "C:\\dir\\file", "C:/dir/file",
-                         "dir\\sub/file", "1:file", "\xe9:file", "C:dir\\"};
+  const char *paths[] = {"C:",     "c:file",    "C:\\dir\\file", "C:/dir/file", "dir\\sub/file",
+                         "1:file", "\xe9:file", "C:dir\\"};
   const int offsets[] = {2, 2, 7, 7, 8, 0, 0, 6};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(dos_base_name(paths[i]), paths[i] + offsets[i]) << paths[i];
 }

@@ -58,18 +58,14 @@ __attribute__((format(printf, 1, 2))) void complain(const char *format, ...) {
 }
 
 // A lone "-" is an operand, as is anything not starting with '-'.
-bool is_operand(const char *element) {
-  return element[0] != '-' || element[1] == '\0';
-}
+bool is_operand(const char *element) { return element[0] != '-' || element[1] == '\0'; }
 
 // The NUL that ends the option string is never an option character.
 const char *find_short_option(const char *optstring, unsigned char ch) {
   return ch == '\0' ? nullptr : std::strchr(optstring, ch);
 }
 
-int missing_argument_code(const char *optstring) {
-  return optstring[0] == ':' ? ':' : '?';
-}
+int missing_argument_code(const char *optstring) { return optstring[0] == ':' ? ':' : '?'; }
 
 char *end_of(char *text) { return text + std::strlen(text); }
 
@@ -78,8 +74,7 @@ std::size_t name_length(const char *name) { return std::strcspn(name, "="); }
 
 // An exact name wins over any number of abbreviations, wherever it stands in
 // the table; without one, a second abbreviation makes the name ambiguous.
-LongMatch find_long_option(const option *longopts, const char *name,
-                           std::size_t length) {
+LongMatch find_long_option(const option *longopts, const char *name, std::size_t length) {
   LongMatch match;
   if (!longopts) return match;
   for (int i = 0; longopts[i].name; ++i) {
@@ -120,8 +115,7 @@ int take_long_argument(const ScanCall &call, const LongMatch &match, char *after
   const option &entry = *match.entry;
   if (*after_name == '=') {
     if (entry.has_arg == no_argument) {
-      complain("%s: option `%s%s' doesn't allow an argument\n", call.argv[0], spelling,
-               entry.name);
+      complain("%s: option `%s%s' doesn't allow an argument\n", call.argv[0], spelling, entry.name);
       if (sets_optopt) optopt = entry.val;
       return '?';
     }
@@ -236,8 +230,7 @@ bool wants_long_option(const ScanCall &call) {
   if (!call.longopts) return false;
   const char *element = call.argv[optind];
   if (element[1] == '-') return true;
-  return call.long_only &&
-         (element[2] != '\0' || !find_short_option(call.optstring, element[1]));
+  return call.long_only && (element[2] != '\0' || !find_short_option(call.optstring, element[1]));
 }
 
 // An unknown «-name» (which reaches long processing only in long-only mode)
@@ -310,8 +303,8 @@ int scan_short_option(const ScanCall &call) {
   if (cluster_done) ++optind;
 
   if (ch == ':' || !declared) {
-    complain(posix_mode ? "%s: illegal option -- %c\n" : "%s: invalid option -- %c\n",
-             call.argv[0], ch);
+    complain(posix_mode ? "%s: illegal option -- %c\n" : "%s: invalid option -- %c\n", call.argv[0],
+             ch);
     optopt = ch;
     return '?';
   }
@@ -332,8 +325,8 @@ int scan_short_option(const ScanCall &call) {
   return ch;
 }
 
-int scan_options(int argc, char **argv, const char *optstring,
-                 const option *longopts, int *longindex, bool long_only) {
+int scan_options(int argc, char **argv, const char *optstring, const option *longopts,
+                 int *longindex, bool long_only) {
   optarg = nullptr;
   if (optind == 0 || !scanner_ready) initialise(optstring);
   if (optstring[0] == '+' || optstring[0] == '-') ++optstring;
@@ -356,13 +349,13 @@ int getopt(int argc, char **argv, const char *optstring) {
   return scan_options(argc, argv, optstring, nullptr, nullptr, false);
 }
 
-int getopt_long(int argc, char **argv, const char *optstring,
-                const option *longopts, int *longindex) {
+int getopt_long(int argc, char **argv, const char *optstring, const option *longopts,
+                int *longindex) {
   return scan_options(argc, argv, optstring, longopts, longindex, false);
 }
 
-int getopt_long_only(int argc, char **argv, const char *optstring,
-                     const option *longopts, int *longindex) {
+int getopt_long_only(int argc, char **argv, const char *optstring, const option *longopts,
+                     int *longindex) {
   return scan_options(argc, argv, optstring, longopts, longindex, true);
 }
 

@@ -22,9 +22,9 @@ extern int optopt;
 
 // The scanner may reorder the pointers of argv (never the strings).
 int getopt(int argc, char **argv, const char *optstring);
-int getopt_long(int argc, char **argv, const char *optstring,
-                const option *longopts, int *longindex);
-int getopt_long_only(int argc, char **argv, const char *optstring,
-                     const option *longopts, int *longindex);
+int getopt_long(int argc, char **argv, const char *optstring, const option *longopts,
+                int *longindex);
+int getopt_long_only(int argc, char **argv, const char *optstring, const option *longopts,
+                     int *longindex);
 
 }  // namespace hdrtune

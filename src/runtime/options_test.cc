@@ -14,8 +14,7 @@ namespace {
 enum Entry { Short, Long, LongOnly };
 
 std::string render(int code) {
-  return code > ' ' && code < 127 ? std::string(1, static_cast<char>(code))
-                                  : std::to_string(code);
+  return code > ' ' && code < 127 ? std::string(1, static_cast<char>(code)) : std::to_string(code);
 }
 
 // Restarts the scanner and calls it until -1.  The transcript lists each code
@@ -52,9 +51,8 @@ std::string scan(Entry entry, const char *optstring, std::vector<std::string> wo
 // Names that share prefixes, with and without arguments, and two long names
 // for short options.
 const option prefix_table[] = {
-    {"read-from", 1, nullptr, 150}, {"read-size", 1, nullptr, 151},
-    {"write-to", 1, nullptr, 152},  {"write-mode", 1, nullptr, 153},
-    {"quiet", 0, nullptr, 'q'},     {"help", 0, nullptr, 'h'},
+    {"read-from", 1, nullptr, 150},  {"read-size", 1, nullptr, 151}, {"write-to", 1, nullptr, 152},
+    {"write-mode", 1, nullptr, 153}, {"quiet", 0, nullptr, 'q'},     {"help", 0, nullptr, 'h'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -71,8 +69,7 @@ TEST_F(Scanner, PermutesOperandsBehindOptionsInTheirOrder) {
   EXPECT_EQ(scan(Short, "ab", {"prog", "-ab", "file"}), "a b -1 @2 -ab file");
   EXPECT_EQ(scan(Short, "ab", {"prog", "file", "-a"}), "a -1 @2 -a file");
   EXPECT_EQ(scan(Short, "ab", {"prog", "x", "-a", "y", "-b", "z"}), "a b -1 @3 -a -b x y z");
-  EXPECT_EQ(scan(Short, "ab", {"prog", "x", "y", "z", "-a", "-b", "w"}),
-            "a b -1 @3 -a -b x y z w");
+  EXPECT_EQ(scan(Short, "ab", {"prog", "x", "y", "z", "-a", "-b", "w"}), "a b -1 @3 -a -b x y z w");
   EXPECT_EQ(scan(Short, "o:", {"prog", "x", "y", "-o", "arg", "z"}), "o=arg -1 @3 -o arg x y z");
 }
 
@@ -116,8 +113,10 @@ TEST_F(Scanner, AbbreviationsAndArguments) {
 TEST_F(Scanner, ExactNameWinsWhereverItStands) {
   int chosen = 0;
   const option table[] = {
-      {"verbose-all", 0, nullptr, 1}, {"verbose-some", 0, nullptr, 2},
-      {"verbose", 0, &chosen, 3},     {nullptr, 0, nullptr, 0},
+      {"verbose-all", 0, nullptr, 1},
+      {"verbose-some", 0, nullptr, 2},
+      {"verbose", 0, &chosen, 3},
+      {nullptr, 0, nullptr, 0},
   };
   EXPECT_EQ(scan(Long, "", {"prog", "--verbose", "--verb"}, table),
             "0 ?/0 -1 @3 --verbose --verb | prog: option `--verb' is ambiguous\n");
@@ -133,8 +132,7 @@ TEST_F(Scanner, ExactNameWinsWhereverItStands) {
 TEST_F(Scanner, ShortArguments) {
   EXPECT_EQ(scan(Short, "o:", {"prog", "-ofile", "-o", "file"}),
             "o=file o=file -1 @4 -ofile -o file");
-  EXPECT_EQ(scan(Short, "o::", {"prog", "-ofile", "-o", "file"}),
-            "o=file o -1 @3 -ofile -o file");
+  EXPECT_EQ(scan(Short, "o::", {"prog", "-ofile", "-o", "file"}), "o=file o -1 @3 -ofile -o file");
   EXPECT_EQ(scan(Short, ":o:", {"prog", "-o"}),
             ":/o -1 @2 -o | prog: option requires an argument -- o\n");
   EXPECT_EQ(scan(Short, "o:", {"prog", "-o"}),
@@ -148,8 +146,8 @@ TEST_F(Scanner, PlainGetoptTakesDoubleDashWordAsCluster) {
 }
 
 TEST_F(Scanner, LongOnlyTriesRestOfClusterAsLongName) {
-  const option table[] = {{"alpha", 0, nullptr, 'A'}, {"beta", 1, nullptr, 'B'},
-                          {nullptr, 0, nullptr, 0}};
+  const option table[] = {
+      {"alpha", 0, nullptr, 'A'}, {"beta", 1, nullptr, 'B'}, {nullptr, 0, nullptr, 0}};
   EXPECT_EQ(scan(LongOnly, "al", {"prog", "-all", "-alp", "-beta=2", "-zork"}, table),
             "a l l A B=2 ?/0 -1 @5 -all -alp -beta=2 -zork"
             " | prog: unrecognized option `-zork'\n");
@@ -158,8 +156,8 @@ TEST_F(Scanner, LongOnlyTriesRestOfClusterAsLongName) {
 }
 
 TEST_F(Scanner, WordFormNamesLongOption) {
-  const option table[] = {{"verbose", 0, nullptr, 'V'}, {"beta", 1, nullptr, 'B'},
-                          {nullptr, 0, nullptr, 0}};
+  const option table[] = {
+      {"verbose", 0, nullptr, 'V'}, {"beta", 1, nullptr, 'B'}, {nullptr, 0, nullptr, 0}};
   EXPECT_EQ(scan(Long, "W;", {"prog", "-W", "verbose", "-Wverbose", "-W", "foo"}, table),
             "V V W=foo -1 @6 -W verbose -Wverbose -W foo");
   EXPECT_EQ(scan(Long, "W;", {"prog", "-Wverbose=1"}, table),

@@ -92,8 +92,7 @@ static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
 static bool read_header_after_index(ArchiveState *state) {
   HeaderRead read = read_member_header(state->file, state->next_header_offset, &state->header);
   if (read != HeaderRead::short_or_failed) return true;
-  report_error("%s: failed to read archive header following archive index\n",
-               state->file_name);
+  report_error("%s: failed to read archive header following archive index\n", state->file_name);
   return false;
 }
 
@@ -166,10 +165,11 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
   std::uint64_t count = get_be(count_bytes, static_cast<int>(width));
   state->index_count = count;
   if (rest < count * width || rest < count) {
-    report_error("%s: the archive index is supposed to have 0x%lx entries of %d bytes, "
-                 "but the size is only 0x%lx\n",
-                 state->file_name, static_cast<unsigned long>(count),
-                 static_cast<int>(width), static_cast<unsigned long>(rest));
+    report_error(
+        "%s: the archive index is supposed to have 0x%lx entries of %d bytes, "
+        "but the size is only 0x%lx\n",
+        state->file_name, static_cast<unsigned long>(count), static_cast<int>(width),
+        static_cast<unsigned long>(rest));
     return false;
   }
   if (!read_index_entries(state, width, offset + width, count)) return false;
@@ -210,8 +210,7 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t size = member_size(&state->header);
   state->long_names_size = size;
   if (size <= 7) {
-    report_error("%s: long name table is too small, (size = %ld)\n", path,
-                 static_cast<long>(size));
+    report_error("%s: long name table is too small, (size = %ld)\n", path, static_cast<long>(size));
     return false;
   }
   if (static_cast<std::int64_t>(size) < 0) {
@@ -241,8 +240,8 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   return true;
 }
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *file,
-                 int is_thin, int read_index) {
+int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
+                 int read_index) {
   state->file = file;
   state->file_name = strdup(path);
   if (!state->file_name) {

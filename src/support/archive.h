@@ -32,7 +32,7 @@ inline const char *header_bytes(const ArHeader *header) {
 }
 
 struct ArchiveState {
-  char *file_name = nullptr;  // owned copy of the archive's path
+  char *file_name = nullptr;       // owned copy of the archive's path
   PositionedFile *file = nullptr;  // the archive's open file
   std::uint64_t index_count = 0;
   std::uint64_t *index_offsets = nullptr;  // owned; only when the index was read
@@ -44,8 +44,8 @@ struct ArchiveState {
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
-  PositionedFile nested_file;  // the file a nested state opened itself; `file` points here
-  int close_failed = 0;  // a nested archive switched away from did not close cleanly
+  PositionedFile nested_file;     // the file a nested state opened itself; `file` points here
+  int close_failed = 0;           // a nested archive switched away from did not close cleanly
   int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
 
@@ -64,13 +64,13 @@ bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_
 
 enum class HeaderRead {
   whole,
-  nothing,  // the file ends right there
+  nothing,          // the file ends right there
   short_or_failed,  // part of a header, or a read error
 };
 HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHeader *header);
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *file,
-                 int is_thin, int read_index);
+int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
+                 int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
 // Makes `nested` the state of the archive at path, opened for update (for
 // reading only when read_only) unless it is open already; the archive left

@@ -118,13 +118,14 @@ TEST_F(ArchiveOpen, ReadErrorIsNotTheEndOfTheArchive) {
   std::swap(file.fd, write_only);
   testing::internal::CaptureStderr();
   EXPECT_EQ(archive_open(&state, "lib.a", &file, 0, 0), 1);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "hdrtune: Error: lib.a: failed to read archive header\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "hdrtune: Error: lib.a: failed to read archive header\n");
   close(write_only);
 }
 
 TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
-  std::string data = big_endian(2, 4) + big_endian(0x84, 4) + big_endian(0x1f0, 4) +
-                     std::string("foo\0bar", 7);
+  std::string data =
+      big_endian(2, 4) + big_endian(0x84, 4) + big_endian(0x1f0, 4) + std::string("foo\0bar", 7);
   std::string bytes = magic + ar_member("/", data) + ar_member("//", "averyveryverylongname.o/\n");
   EXPECT_EQ(open(bytes, 1), 0);
   EXPECT_EQ(errors + output, "");
@@ -154,15 +155,13 @@ TEST_F(ArchiveOpen, ReadIndexRefusesIndexesThatDoNotAddUp) {
     std::string member;
     const char *message;
   } cases[] = {
-      {ar_header("/", "2") + "ab",
-       "hdrtune: Error: lib.a: the archive index is empty\n"},
+      {ar_header("/", "2") + "ab", "hdrtune: Error: lib.a: the archive index is empty\n"},
       {ar_header("/", "3") + big_endian(1, 4),
        "hdrtune: Error: lib.a: the archive index is supposed to have 0x1 entries of 4 bytes, "
        "but the size is only 0x0\n"},
       {ar_header("/", "8") + big_endian(1, 4) + big_endian(0x44, 4),
        "hdrtune: Error: lib.a: the archive has an index but no symbols\n"},
-      {ar_header("/", "8") + "ab",
-       "hdrtune: Error: lib.a: failed to read archive index\n"},
+      {ar_header("/", "8") + "ab", "hdrtune: Error: lib.a: failed to read archive index\n"},
       {ar_header("/", "12") + big_endian(2, 4) + big_endian(0x44, 4),
        "hdrtune: Error: lib.a: failed to read archive index\n"},
       {ar_header("/", "8") + big_endian(0, 4) + "ab",

@@ -37,7 +37,8 @@ inline bool open_temp_file(PositionedFile *file, const std::string &bytes,
   if (fd < 0) return false;
   bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   close(fd);
-  bool opened = written && open_for_update(file, path.c_str(), window_size, false) == OpenFailure::none;
+  bool opened =
+      written && open_for_update(file, path.c_str(), window_size, false) == OpenFailure::none;
   unlink(path.c_str());
   return opened;
 }

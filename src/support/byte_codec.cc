@@ -83,7 +83,10 @@ std::int64_t get_signed(const unsigned char *field, int size) {
     case 2: return static_cast<std::int16_t>(value);
     case 3: return static_cast<std::int32_t>(value << 8) >> 8;
     case 4: return static_cast<std::int32_t>(value);
-    case 5: case 6: case 7: case 8: return static_cast<std::int64_t>(value);
+    case 5:
+    case 6:
+    case 7:
+    case 8: return static_cast<std::int64_t>(value);
     default: std::abort();
   }
 }

@@ -41,8 +41,8 @@ static std::size_t window_fill_size(const PositionedFile *file, std::uint64_t of
   return file->window_capacity < room ? file->window_capacity : static_cast<std::size_t>(room);
 }
 
-ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer,
-                      std::size_t size, std::size_t *got) {
+ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer, std::size_t size,
+                      std::size_t *got) {
   *got = 0;
   if (offset > largest_file_offset || size > largest_file_offset - offset) {
     errno = EINVAL;
@@ -139,8 +139,8 @@ OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t 
   return open_positioned_file(file, AT_FDCWD, path, window_size, read_only);
 }
 
-OpenFailure open_member_for_update(PositionedFile *file, const char *path,
-                                   std::size_t window_size, bool read_only) {
+OpenFailure open_member_for_update(PositionedFile *file, const char *path, std::size_t window_size,
+                                   bool read_only) {
   // Opening a device can have effects of its own: look before opening.
   struct stat info;
   if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return OpenFailure::not_regular;

@@ -20,7 +20,7 @@ constexpr std::size_t archive_window_size = 64 * 1024;
 // file and update the window where it holds the bytes written.
 struct PositionedFile {
   int fd = -1;
-  char *path = nullptr;  // owned; the name the file is reported under
+  char *path = nullptr;             // owned; the name the file is reported under
   unsigned char *window = nullptr;  // owned
   std::size_t window_capacity = 0;
   std::uint64_t window_start = 0;  // file offset of window[0]
@@ -38,8 +38,8 @@ enum class ReadOutcome {
 constexpr std::uint64_t largest_file_offset = INT64_MAX;
 inline bool offset_reachable(std::uint64_t offset) { return offset <= largest_file_offset; }
 
-ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer,
-                      std::size_t size, std::size_t *got);
+ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer, std::size_t size,
+                      std::size_t *got);
 // Writes all of data at offset. Returns 0, or the error number of the write
 // that failed (a write that can't make progress counts as ENOSPC).
 int file_write(PositionedFile *file, std::uint64_t offset, const void *data, std::size_t size);
@@ -63,13 +63,12 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
 
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.
-OpenFailure open_member_for_update(PositionedFile *file, const char *path,
-                                   std::size_t window_size, bool read_only);
+OpenFailure open_member_for_update(PositionedFile *file, const char *path, std::size_t window_size,
+                                   bool read_only);
 
 // Closes a file that headers were written through and frees what it holds.
 // Some file systems report a lost write only here, so a failure is reported
 // under the file's path. Returns 0 on success, 1 on failure.
 int close_edited_file(PositionedFile *file);
-
 
 }  // namespace hdrtune

@@ -125,8 +125,7 @@ static char *copy_of_bytes(const char *bytes, std::uint64_t length) {
   return copy;
 }
 
-char *thin_member_path(const char *archive_path, const char *name,
-                       std::uint64_t name_length) {
+char *thin_member_path(const char *archive_path, const char *name, std::uint64_t name_length) {
   std::uint64_t dir_length = base_name(archive_path) - archive_path;
   if ((name_length > 0 && name[0] == '/') || dir_length == 0)
     return copy_of_bytes(name, name_length);

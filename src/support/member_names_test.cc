@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "support/member_names.h"
 #include "support/archive_test_helpers.h"
+#include "support/member_names.h"
 
 namespace hdrtune {
 namespace {
@@ -55,8 +55,7 @@ TEST_F(MemberName, ShortNameEndsAtASlashOrFillsAll16Bytes) {
   set_header(&state, std::string("ab\0cd/", 6));
   EXPECT_EQ(name_of(&state), "ab") << "a NUL ends the name first";
   set_header(&state, "/5");
-  EXPECT_EQ(name_of(&state),
-            "Archive member uses long names, but no longname table found\n");
+  EXPECT_EQ(name_of(&state), "Archive member uses long names, but no longname table found\n");
 }
 
 TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
@@ -65,7 +64,8 @@ TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
   set_header(&state, "/0:1234");
   EXPECT_EQ(name_of(&state), "averyveryverylongname.o");
   EXPECT_EQ(state.long_names[23], '\0') << "the '/' is overwritten";
-  EXPECT_EQ(parse_member_ref(&state).kind, MemberRefKind::plain) << "':' counts only in thin archives";
+  EXPECT_EQ(parse_member_ref(&state).kind, MemberRefKind::plain)
+      << "':' counts only in thin archives";
   set_header(&state, "/25");
   EXPECT_EQ(name_of(&state), "lf-ended.o");
   set_header(&state, "/36");

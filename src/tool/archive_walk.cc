@@ -48,13 +48,12 @@ static bool data_runs_past_end(const ArchiveState *state, const char *display_na
 // The member's data starts at data_offset, right behind its header. A size
 // that can't even be added to the offset is left to the seek that follows.
 static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
-                                        const char *display_name,
-                                        std::uint64_t data_offset,
+                                        const char *display_name, std::uint64_t data_offset,
                                         std::uint64_t current_member_size) {
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   // The header must not run over the next member's header.
-  MemberResult result = result_of(
-      edit_object(options, display_name, outer->file, data_offset, current_member_size));
+  MemberResult result =
+      result_of(edit_object(options, display_name, outer->file, data_offset, current_member_size));
   if (offset_reachable(outer->next_header_offset) &&
       data_runs_past_end(outer, display_name, data_offset))
     return MemberResult::walk_ends;
@@ -87,8 +86,7 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
     report_error("%s: failed to seek to next file name\n", nested->file_name);
     return false;
   }
-  if (read_member_header(nested->file, ref.nested_offset, &nested->header) !=
-      HeaderRead::whole) {
+  if (read_member_header(nested->file, ref.nested_offset, &nested->header) != HeaderRead::whole) {
     report_error("%s: failed to read archive header\n", nested->file_name);
     return false;
   }
@@ -203,8 +201,8 @@ static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
   return result;
 }
 
-static int walk_members(const RunOptions &options, const char *path, PositionedFile *file, int is_thin,
-                        ArchiveState *outer, ArchiveState *nested) {
+static int walk_members(const RunOptions &options, const char *path, PositionedFile *file,
+                        int is_thin, ArchiveState *outer, ArchiveState *nested) {
   if (archive_open(outer, path, file, is_thin, 0) != 0) return 1;
   int status = 0;
   for (;;) {

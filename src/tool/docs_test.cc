@@ -27,13 +27,16 @@ std::string without_roff_escapes(std::string text) {
   return text;
 }
 
-bool is_word_byte(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_'; }
+bool is_word_byte(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+}
 
 // True when word stands in text on its own, not as part of a longer word.
 bool contains_word(const std::string &text, const std::string &word) {
   for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
     size_t end = at + word.size();
-    if ((at == 0 || !is_word_byte(text[at - 1])) && (end == text.size() || !is_word_byte(text[end])))
+    if ((at == 0 || !is_word_byte(text[at - 1])) &&
+        (end == text.size() || !is_word_byte(text[end])))
       return true;
   }
   return false;
@@ -41,7 +44,8 @@ bool contains_word(const std::string &text, const std::string &word) {
 
 std::vector<std::string> accepted_words() {
   std::vector<std::string> words;
-  for (const option *o = long_option_table; o->name; ++o) words.push_back(std::string("--") + o->name);
+  for (const option *o = long_option_table; o->name; ++o)
+    words.push_back(std::string("--") + o->name);
   for (const KeywordTable *table : {&machine_keywords, &type_keywords, &osabi_keywords})
     for (const KeywordRow &row : *table) words.push_back(row.name);
   return words;

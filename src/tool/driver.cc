@@ -93,29 +93,16 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
       s.output_machine = value;
       s.output_class = class_for_machine(value);
       return true;
-    case option_input_type:
-      return (s.input_type = lookup_type(argument)) != -1;
-    case option_output_type:
-      return (s.output_type = lookup_type(argument)) != -1;
-    case option_input_osabi:
-      return (s.input_osabi = lookup_osabi(argument)) != -1;
-    case option_output_osabi:
-      return (s.output_osabi = lookup_osabi(argument)) != -1;
-    case option_dry_run:
-      options->dry_run = true;
-      return true;
-    case option_list:
-      options->list = true;
-      return true;
-    case option_skip_unmatched:
-      options->skip_unmatched = true;
-      return true;
-    case 'v':
-      show_version(program_name);
-    case 'h':
-      show_usage(stdout, 0);
-    default:
-      show_usage(stderr, 1);
+    case option_input_type: return (s.input_type = lookup_type(argument)) != -1;
+    case option_output_type: return (s.output_type = lookup_type(argument)) != -1;
+    case option_input_osabi: return (s.input_osabi = lookup_osabi(argument)) != -1;
+    case option_output_osabi: return (s.output_osabi = lookup_osabi(argument)) != -1;
+    case option_dry_run: options->dry_run = true; return true;
+    case option_list: options->list = true; return true;
+    case option_skip_unmatched: options->skip_unmatched = true; return true;
+    case 'v': show_version(program_name);
+    case 'h': show_usage(stdout, 0);
+    default: show_usage(stderr, 1);
   }
 }
 

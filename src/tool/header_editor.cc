@@ -87,8 +87,7 @@ enum class Verdict { edit, unchanged, skipped, refused };
 // The input conditions, in their fixed order; the first that fails decides.
 // Without --input-mach each header is judged by the class its own machine
 // implies: a header that does not fit it is malformed, never skipped.
-Verdict judge_header(const RunOptions &options, const char *display_name,
-                     const ElfHeader &header) {
+Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
   // Retargeting to the machine the header already has is a no-op, unless a
   // type or OSABI change was asked for as well.
@@ -99,8 +98,8 @@ Verdict judge_header(const RunOptions &options, const char *display_name,
   const Condition conditions[] = {
       {ListField::elf_class, any_class_as_any(input_class), header.elf_class, "input EI_CLASS",
        class_given},
-      {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class,
-       "output EI_CLASS", false},
+      {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, "output EI_CLASS",
+       false},
       {ListField::machine, s.input_machine, header.e_machine, "e_machine", true},
       {ListField::type, s.input_type, header.e_type, "e_type", true},
       {ListField::osabi, s.input_osabi, header.osabi, "EI_OSABI", true},

@@ -84,7 +84,8 @@ void list_skipped(const char *name, ListField field, int found, int wanted) {
 
 void list_current_values(const char *name, const ElfHeader &header) {
   print_name(name);
-  std::printf("machine %s, type %s, OSABI %s\n", value_text(ListField::machine, header.e_machine).text,
+  std::printf("machine %s, type %s, OSABI %s\n",
+              value_text(ListField::machine, header.e_machine).text,
               value_text(ListField::type, header.e_type).text,
               value_text(ListField::osabi, header.osabi).text);
 }

@@ -51,7 +51,8 @@ int edit_operand(const RunOptions &options, const char *display_name, Positioned
     return 1;
   }
   bool is_thin = has_magic(magic, "!<thin>\n");
-  if (!is_thin && !has_magic(magic, "!<arch>\n")) return edit_object(options, display_name, file, 0);
+  if (!is_thin && !has_magic(magic, "!<arch>\n"))
+    return edit_object(options, display_name, file, 0);
   // The walk reads header after header: give it a window that holds many.
   file_set_window(file, archive_window_size);
   return edit_archive(options, display_name, file, is_thin ? 1 : 0);
@@ -63,7 +64,8 @@ EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *nam
                           const char *display_name, PathRole role) {
   if (!check_before_opening(dir_fd, name, role)) return EditOutcome::not_opened;
   PositionedFile file;
-  OpenFailure failure = open_positioned_file(&file, dir_fd, name, small_window_size, options.read_only);
+  OpenFailure failure =
+      open_positioned_file(&file, dir_fd, name, small_window_size, options.read_only);
   if (failure != OpenFailure::none) {
     if (failure == OpenFailure::not_regular && role == PathRole::operand)
       report_error("'%s' is not an ordinary file\n", name);

@@ -14,19 +14,20 @@ static const KeywordRow machine_rows[] = {
 };
 
 static const KeywordRow type_rows[] = {
-    {"rel", ET_REL}, {"exec", ET_EXEC}, {"dyn", ET_DYN}, {"none", ET_NONE},
+    {"rel", ET_REL},
+    {"exec", ET_EXEC},
+    {"dyn", ET_DYN},
+    {"none", ET_NONE},
 };
 
 // Velm stands before Linux: it is the name a listing gives OSABI 3.
 static const KeywordRow osabi_rows[] = {
-    {"none", ELFOSABI_NONE},       {"HPUX", ELFOSABI_HPUX},
-    {"NetBSD", ELFOSABI_NETBSD},   {"Velm", ELFOSABI_LINUX},
-    {"Linux", ELFOSABI_LINUX},     {"Solaris", ELFOSABI_SOLARIS},
-    {"AIX", ELFOSABI_AIX},         {"Irix", ELFOSABI_IRIX},
-    {"FreeBSD", ELFOSABI_FREEBSD}, {"TRU64", ELFOSABI_TRU64},
-    {"Modesto", ELFOSABI_MODESTO}, {"OpenBSD", ELFOSABI_OPENBSD},
-    {"OpenVMS", ELFOSABI_OPENVMS}, {"NSK", ELFOSABI_NSK},
-    {"AROS", ELFOSABI_AROS},       {"FenixOS", ELFOSABI_FENIXOS},
+    {"none", ELFOSABI_NONE},       {"HPUX", ELFOSABI_HPUX},       {"NetBSD", ELFOSABI_NETBSD},
+    {"Velm", ELFOSABI_LINUX},      {"Linux", ELFOSABI_LINUX},     {"Solaris", ELFOSABI_SOLARIS},
+    {"AIX", ELFOSABI_AIX},         {"Irix", ELFOSABI_IRIX},       {"FreeBSD", ELFOSABI_FREEBSD},
+    {"TRU64", ELFOSABI_TRU64},     {"Modesto", ELFOSABI_MODESTO}, {"OpenBSD", ELFOSABI_OPENBSD},
+    {"OpenVMS", ELFOSABI_OPENVMS}, {"NSK", ELFOSABI_NSK},         {"AROS", ELFOSABI_AROS},
+    {"FenixOS", ELFOSABI_FENIXOS},
 };
 
 template <std::size_t count>
@@ -54,13 +55,10 @@ const char *keyword_for(const KeywordTable &table, std::int32_t value) {
 std::int32_t class_for_machine(std::int32_t e_machine) {
   switch (e_machine) {
     case EM_386:
-    case EM_IAMCU:
-      return ELFCLASS32;
+    case EM_IAMCU: return ELFCLASS32;
     case EM_L1OM:
-    case EM_K1OM:
-      return ELFCLASS64;
-    default:
-      return either_class;
+    case EM_K1OM: return ELFCLASS64;
+    default: return either_class;
   }
 }
 

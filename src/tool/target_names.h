@@ -31,7 +31,9 @@ std::int32_t lookup_keyword(const KeywordTable &table, const char *keyword);
 inline std::int32_t lookup_machine(const char *keyword) {
   return lookup_keyword(machine_keywords, keyword);
 }
-inline std::int32_t lookup_type(const char *keyword) { return lookup_keyword(type_keywords, keyword); }
+inline std::int32_t lookup_type(const char *keyword) {
+  return lookup_keyword(type_keywords, keyword);
+}
 inline std::int32_t lookup_osabi(const char *keyword) {
   return lookup_keyword(osabi_keywords, keyword);
 }
