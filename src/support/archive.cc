@@ -306,18 +306,32 @@ static NestedStart nested_start(PositionedFile *file) {
   return NestedStart::something_else;
 }
 
-int archive_switch_nested(ArchiveState *nested, const char *path, bool read_only) {
-  if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
-  // Headers were written through the archive left behind: its close counts.
-  if (nested->file) nested->close_failed |= close_edited_file(nested->file);
+// Headers were written through the archive left behind: its close counts,
+// and so does a change of its size that another program made meanwhile.
+void archive_close_nested(ArchiveState *nested) {
+  if (nested->file) {
+    if (file_size_changed(nested->file)) {
+      report_archive_changed(nested->file_name);
+      nested->close_failed = 1;
+    }
+    nested->close_failed |= close_edited_file(nested->file);
+  }
   nested->file = nullptr;
   free_buffers(nested);
+}
+
+int archive_switch_nested(ArchiveState *nested, const char *path, const FileAccess &access) {
+  if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
+  archive_close_nested(nested);
   nested->nested_not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
-  if (open_member_for_update(&nested->nested_file, path, archive_window_size, read_only) !=
+  if (open_member_for_update(&nested->nested_file, path, archive_window_size, access.read_only) !=
       OpenFailure::none)
     return 1;
-  NestedStart start = nested_start(&nested->nested_file);
+  // The run holds no other lock here: the archive left behind is closed.
+  NestedStart start = NestedStart::unreadable;
+  if (lock_file(&nested->nested_file, access, {}) != LockOutcome::interrupted)
+    start = nested_start(&nested->nested_file);
   if (start != NestedStart::regular_archive) {
     nested->nested_not_an_archive = start == NestedStart::something_else;
     // The state stays empty, as after a failed open; nothing was written.
@@ -325,6 +339,10 @@ int archive_switch_nested(ArchiveState *nested, const char *path, bool read_only
     return 1;
   }
   return archive_open(nested, path, &nested->nested_file, 0, 0);
+}
+
+void report_archive_changed(const char *path) {
+  report_error("%s: the archive changed during the run and may be damaged\n", path);
 }
 
 void archive_release(ArchiveState *state) { free_buffers(state); }

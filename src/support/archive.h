@@ -73,11 +73,16 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
                  int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
 // Makes `nested` the state of the archive at path, opened for update (for
-// reading only when read_only) unless it is open already; the archive left
+// reading only, as the access says) and locked, unless it is open already; the archive left
 // behind is closed. Only a regular archive ("!<arch>\n") can be nested: for
 // any other file the switch fails with nested_not_an_archive set, and the
 // state stays empty. Returns 0 on success.
-int archive_switch_nested(ArchiveState *nested, const char *path, bool read_only);
+int archive_switch_nested(ArchiveState *nested, const char *path, const FileAccess &access);
+// Closes the nested archive open in `nested` and empties the state; a later
+// switch opens it again.
+void archive_close_nested(ArchiveState *nested);
+// Another program changed an archive's size while it was being edited.
+void report_archive_changed(const char *path);
 void archive_release(ArchiveState *state);
 
 }  // namespace hdrtune

@@ -213,16 +213,16 @@ class ArchiveSwitchNested : public ::testing::Test {
 
 TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
-  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), false), 0);
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
   ASSERT_NE(nested.file, nullptr);
   int first = nested.file->fd;
-  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), false), 0);
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
   EXPECT_EQ(nested.file->fd, first) << "the archive was opened again";
   EXPECT_NE(nested.long_names, nullptr) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();
-  EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), false), 1);
+  EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), FileAccess{}), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
   EXPECT_NE(nested.file, nullptr) << "the walk closes it";

@@ -3,6 +3,7 @@
 #include "support/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "runtime/alloc.h"
+#include "runtime/process.h"
 #include "support/diagnostics.h"
 
 namespace hdrtune {
@@ -145,6 +147,35 @@ OpenFailure open_member_for_update(PositionedFile *file, const char *path, std::
   struct stat info;
   if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return OpenFailure::not_regular;
   return open_for_update(file, path, window_size, read_only);
+}
+
+static bool read_size(int fd, std::uint64_t *size) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait) {
+  int operation = access.exclusive_lock ? LOCK_EX : LOCK_SH;
+  if (flock(file->fd, operation | LOCK_NB) == 0) return LockOutcome::locked;
+  if (errno != EWOULDBLOCK && errno != EINTR) return LockOutcome::not_supported;
+  if (wait.release) wait.release(wait.context);
+  for (;;) {
+    // No SA_RESTART: an interrupt ends the wait at once.
+    if (pending_interrupt()) return LockOutcome::interrupted;
+    if (flock(file->fd, operation) == 0) break;
+    if (errno != EINTR) return LockOutcome::not_supported;
+  }
+  read_size(file->fd, &file->size_at_open);
+  return LockOutcome::locked;
+}
+
+void unlock_file(PositionedFile *file) { flock(file->fd, LOCK_UN); }
+
+bool file_size_changed(const PositionedFile *file) {
+  std::uint64_t size = 0;
+  return read_size(file->fd, &size) && size != file->size_at_open;
 }
 
 int close_edited_file(PositionedFile *file) {

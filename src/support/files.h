@@ -66,6 +66,38 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
 OpenFailure open_member_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                                    bool read_only);
 
+// How a run opens the files it edits: for update, or for reading only when
+// nothing will be written; and under an exclusive lock when it writes, a
+// shared one when it only looks (a listing, a dry run).
+struct FileAccess {
+  bool read_only = false;
+  bool exclusive_lock = true;
+};
+
+// What to let go of before waiting for a lock another run holds, so that two
+// runs never wait on each other: a run waits only while it holds no lock.
+struct LockWait {
+  void (*release)(void *context) = nullptr;
+  void *context = nullptr;
+};
+
+enum class LockOutcome {
+  locked,
+  not_supported,  // the file system refuses locks: go on without one
+  interrupted,    // an interrupt came while waiting
+};
+
+// Takes the advisory lock the access asks for on the whole file. When
+// another process holds it, calls wait.release first, then waits; the size
+// at open is then read again, since the holder may have changed the file.
+LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait);
+// Lets go of the lock on a file that will not be written (a thin archive).
+void unlock_file(PositionedFile *file);
+
+// True when the file's size is no longer what it was at open (or after the
+// lock): another program wrote it during the run.
+bool file_size_changed(const PositionedFile *file);
+
 // Closes a file that headers were written through and frees what it holds.
 // Some file systems report a lost write only here, so a failure is reported
 // under the file's path. Returns 0 on success, 1 on failure.

@@ -60,13 +60,22 @@ static MemberResult edit_regular_member(const RunOptions &options, ArchiveState 
   return result;
 }
 
-// A member file that can't be opened ends the walk.
+static void close_nested_archive(void *nested) {
+  archive_close_nested(static_cast<ArchiveState *>(nested));
+}
+
+// A member file that can't be opened ends the walk. Should another run hold
+// the member file's lock, the nested archive this run holds is closed before
+// waiting for it, and opened again when a later member needs it.
 static MemberResult edit_member_file(const RunOptions &options, const ArchiveState *outer,
-                                     const MemberRef &ref, const char *display_name) {
+                                     ArchiveState *nested, const MemberRef &ref,
+                                     const char *display_name) {
   char *member_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
   if (!member_path) return MemberResult::walk_ends;
+  LockWait wait;
+  if (nested->file) wait = {close_nested_archive, nested};
   EditOutcome outcome =
-      open_and_edit(options, AT_FDCWD, member_path, display_name, PathRole::thin_member);
+      open_and_edit(options, AT_FDCWD, member_path, display_name, PathRole::thin_member, wait);
   std::free(member_path);
   if (outcome == EditOutcome::not_opened) return MemberResult::walk_ends;
   return outcome == EditOutcome::edited ? MemberResult::edited : MemberResult::failed;
@@ -79,7 +88,7 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
                                ArchiveState *nested, const MemberRef &ref, MemberRef *member) {
   char *nested_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
   if (!nested_path) return false;
-  bool switched = archive_switch_nested(nested, nested_path, options.read_only) == 0;
+  bool switched = archive_switch_nested(nested, nested_path, file_access(options)) == 0;
   std::free(nested_path);
   if (!switched) return false;
   if (!offset_reachable(ref.nested_offset)) {
@@ -157,6 +166,8 @@ static MemberResult edit_nested_reference(const RunOptions &options, const Archi
                                           ArchiveState *nested, const MemberRef &ref) {
   MemberRef member;
   bool found = find_nested_member(options, outer, nested, ref, &member);
+  // Interrupted while waiting for the nested archive's lock: the run stops.
+  if (!found && pending_interrupt()) return MemberResult::walk_ends;
   const MemberRef &shown = found ? member : ref;
   const char *nested_name = nested->file_name ? nested->file_name : "<corrupt>";
   char *display_name =
@@ -195,7 +206,7 @@ static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
   }
   MemberResult result =
       ref.kind == MemberRefKind::thin_file
-          ? edit_member_file(options, outer, ref, display_name)
+          ? edit_member_file(options, outer, nested, ref, display_name)
           : edit_regular_member(options, outer, display_name, data_offset, current_member_size);
   std::free(display_name);
   return result;
@@ -236,8 +247,14 @@ int edit_archive(const RunOptions &options, const char *path, PositionedFile *fi
   ArchiveState outer;
   ArchiveState nested;
   int status = walk_members(options, path, file, is_thin, &outer, &nested);
-  if (nested.file) status |= close_edited_file(nested.file);
+  archive_close_nested(&nested);
   status |= nested.close_failed;
+  // Another program that cut or grew the archive meanwhile took no lock: the
+  // walk read what was there before, and may have written past a new end.
+  if (file_size_changed(file)) {
+    report_archive_changed(path);
+    status = 1;
+  }
   archive_release(&nested);
   archive_release(&outer);
   return status;

@@ -51,6 +51,8 @@ int edit_operand(const RunOptions &options, const char *display_name, Positioned
     return 1;
   }
   bool is_thin = has_magic(magic, "!<thin>\n");
+  // A thin archive is never written: its members are locked one by one.
+  if (is_thin) unlock_file(file);
   if (!is_thin && !has_magic(magic, "!<arch>\n"))
     return edit_object(options, display_name, file, 0);
   // The walk reads header after header: give it a window that holds many.
@@ -61,7 +63,7 @@ int edit_operand(const RunOptions &options, const char *display_name, Positioned
 }  // namespace
 
 EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *name,
-                          const char *display_name, PathRole role) {
+                          const char *display_name, PathRole role, const LockWait &wait) {
   if (!check_before_opening(dir_fd, name, role)) return EditOutcome::not_opened;
   PositionedFile file;
   OpenFailure failure =
@@ -71,6 +73,10 @@ EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *nam
       report_error("'%s' is not an ordinary file\n", name);
     else
       report_error("Input file '%s' is not readable\n", name);
+    return EditOutcome::not_opened;
+  }
+  if (lock_file(&file, file_access(options), wait) == LockOutcome::interrupted) {
+    close_edited_file(&file);
     return EditOutcome::not_opened;
   }
   int status = role == PathRole::operand ? edit_operand(options, display_name, &file)

@@ -2,6 +2,7 @@
 // closed: for each file operand, and for each member file of a thin archive.
 #pragma once
 
+#include "support/files.h"
 #include "tool/run_options.h"
 
 namespace hdrtune {
@@ -20,8 +21,10 @@ enum class EditOutcome {
 
 // `name` is relative to the directory open on dir_fd (AT_FDCWD: the current
 // one); failures to open it are reported under `name`, editing failures
-// under display_name.
+// under display_name. The file is locked before its first byte is read; when
+// another run holds the lock, `wait` says what to let go of first. An
+// interrupt while waiting ends the call as not_opened, with no message.
 EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *name,
-                          const char *display_name, PathRole role);
+                          const char *display_name, PathRole role, const LockWait &wait = {});
 
 }  // namespace hdrtune

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "support/files.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
@@ -33,6 +34,12 @@ struct RunOptions {
 // --list lists each header's current values instead of editing it.
 inline bool has_output_value(const HeaderEditSettings &s) {
   return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1;
+}
+
+// A run that writes locks each file for itself; a listing or a dry run only
+// keeps writers out.
+inline FileAccess file_access(const RunOptions &options) {
+  return {options.read_only, !options.read_only && !options.dry_run};
 }
 
 }  // namespace hdrtune

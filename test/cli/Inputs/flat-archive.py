@@ -4,6 +4,8 @@ make COUNT OBJECT ARCHIVE: writes ARCHIVE with COUNT members mN.o, each the
   first 64 bytes of OBJECT (a 64-bit ELF header).
 edited ARCHIVE: prints "ARCHIVE(mN.o): OSABI none -> FreeBSD" for each member
   whose OSABI byte is 9, in archive order: the list a run that set it prints.
+fields ARCHIVE: prints "COUNT members: OSABI O, type T" for each pair of
+  values the members' headers hold.
 """
 import sys
 
@@ -29,7 +31,20 @@ def edited(archive):
         pos += 60 + 64
 
 
+def fields(archive):
+    data = open(archive, "rb").read()
+    counts = {}
+    for pos in range(8, len(data), 60 + 64):
+        header = data[pos + 60:pos + 124]
+        key = (header[7], int.from_bytes(header[16:18], "little"))
+        counts[key] = counts.get(key, 0) + 1
+    for (osabi, e_type), count in sorted(counts.items()):
+        print("%d members: OSABI %d, type %d" % (count, osabi, e_type))
+
+
 if sys.argv[1] == "make":
     make(int(sys.argv[2]), sys.argv[3], sys.argv[4])
+elif sys.argv[1] == "fields":
+    fields(sys.argv[2])
 else:
     edited(sys.argv[2])
