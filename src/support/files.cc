@@ -118,11 +118,12 @@ void file_set_window(PositionedFile *file, std::size_t capacity) {
 }
 
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 std::size_t window_size, bool read_only) {
+                                 std::size_t window_size, bool read_only, bool no_follow) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
-  int access = read_only ? O_RDONLY : O_RDWR;
-  int fd = openat(dir_fd, name, access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return OpenFailure::not_openable;
+  int flags = (read_only ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
+  int fd = openat(dir_fd, name, no_follow ? flags | O_NOFOLLOW : flags);
+  if (fd < 0)
+    return no_follow && errno == ELOOP ? OpenFailure::symbolic_link : OpenFailure::not_openable;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);

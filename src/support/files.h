@@ -47,7 +47,12 @@ int file_write(PositionedFile *file, std::uint64_t offset, const void *data, std
 // the new size allows.
 void file_set_window(PositionedFile *file, std::size_t capacity);
 
-enum class OpenFailure { none, not_regular, not_openable };
+enum class OpenFailure {
+  none,
+  not_regular,
+  not_openable,
+  symbolic_link,  // asked not to follow one, and the name is one
+};
 
 // Opens path for reading and writing (for reading only when read_only: a run
 // that writes nothing can inspect files the user may not write), with a
@@ -57,9 +62,10 @@ enum class OpenFailure { none, not_regular, not_openable };
 // refused. The open never blocks. Returns OpenFailure::none on success.
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                             bool read_only);
-// As open_for_update, for `name` relative to the directory open on dir_fd.
+// As open_for_update, for `name` relative to the directory open on dir_fd;
+// with no_follow, a name that is a symbolic link is not followed.
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 std::size_t window_size, bool read_only);
+                                 std::size_t window_size, bool read_only, bool no_follow = false);
 
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.

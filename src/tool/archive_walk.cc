@@ -10,6 +10,7 @@
 #include "runtime/process.h"
 #include "support/archive.h"
 #include "support/diagnostics.h"
+#include "support/elf_header.h"
 #include "support/member_names.h"
 #include "tool/header_editor.h"
 #include "tool/open_and_edit.h"
@@ -45,15 +46,25 @@ static bool data_runs_past_end(const ArchiveState *state, const char *display_na
   return true;
 }
 
+static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, std::uint64_t size) {
+  char magic[SELFMAG];
+  std::size_t got = 0;
+  return size >= SELFMAG && file_read(file, offset, magic, SELFMAG, &got) == ReadOutcome::whole &&
+         std::memcmp(magic, ELFMAG, SELFMAG) == 0;
+}
+
 // The member's data starts at data_offset, right behind its header. A size
 // that can't even be added to the offset is left to the seek that follows.
+// With pass_over_non_elf, a member that is not an ELF file is left alone.
 static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
                                         const char *display_name, std::uint64_t data_offset,
-                                        std::uint64_t current_member_size) {
+                                        std::uint64_t current_member_size, bool pass_over_non_elf) {
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
+  MemberResult result = MemberResult::edited;
   // The header must not run over the next member's header.
-  MemberResult result =
-      result_of(edit_object(options, display_name, outer->file, data_offset, current_member_size));
+  if (!pass_over_non_elf || starts_with_elf_magic(outer->file, data_offset, current_member_size))
+    result = result_of(
+        edit_object(options, display_name, outer->file, data_offset, current_member_size));
   if (offset_reachable(outer->next_header_offset) &&
       data_runs_past_end(outer, display_name, data_offset))
     return MemberResult::walk_ends;
@@ -74,8 +85,11 @@ static MemberResult edit_member_file(const RunOptions &options, const ArchiveSta
   if (!member_path) return MemberResult::walk_ends;
   LockWait wait;
   if (nested->file) wait = {close_nested_archive, nested};
-  EditOutcome outcome =
-      open_and_edit(options, AT_FDCWD, member_path, display_name, PathRole::thin_member, wait);
+  PathToEdit target;
+  target.name = target.path = member_path;
+  target.display_name = display_name;
+  target.role = PathRole::thin_member;
+  EditOutcome outcome = open_and_edit(options, target, wait);
   std::free(member_path);
   if (outcome == EditOutcome::not_opened) return MemberResult::walk_ends;
   return outcome == EditOutcome::edited ? MemberResult::edited : MemberResult::failed;
@@ -188,7 +202,7 @@ static MemberResult edit_nested_reference(const RunOptions &options, const Archi
 // The header just read stands in outer->header; next_header_offset is just
 // behind it.
 static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
-                                ArchiveState *nested) {
+                                ArchiveState *nested, bool pass_over_non_elf) {
   std::uint64_t data_offset = outer->next_header_offset;
   std::uint64_t current_member_size = padded_member_size(&outer->header);
   MemberRef ref = parse_member_ref(outer);
@@ -204,16 +218,17 @@ static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
-  MemberResult result =
-      ref.kind == MemberRefKind::thin_file
-          ? edit_member_file(options, outer, nested, ref, display_name)
-          : edit_regular_member(options, outer, display_name, data_offset, current_member_size);
+  MemberResult result = ref.kind == MemberRefKind::thin_file
+                            ? edit_member_file(options, outer, nested, ref, display_name)
+                            : edit_regular_member(options, outer, display_name, data_offset,
+                                                  current_member_size, pass_over_non_elf);
   std::free(display_name);
   return result;
 }
 
 static int walk_members(const RunOptions &options, const char *path, PositionedFile *file,
-                        int is_thin, ArchiveState *outer, ArchiveState *nested) {
+                        bool is_thin, bool pass_over_non_elf, ArchiveState *outer,
+                        ArchiveState *nested) {
   if (archive_open(outer, path, file, is_thin, 0) != 0) return 1;
   int status = 0;
   for (;;) {
@@ -237,16 +252,17 @@ static int walk_members(const RunOptions &options, const char *path, PositionedF
       return 1;
     }
     outer->next_header_offset += ar_header_size;
-    MemberResult result = edit_member(options, outer, nested);
+    MemberResult result = edit_member(options, outer, nested, pass_over_non_elf);
     if (result == MemberResult::walk_ends) return 1;
     if (result == MemberResult::failed) status = 1;
   }
 }
 
-int edit_archive(const RunOptions &options, const char *path, PositionedFile *file, int is_thin) {
+int edit_archive(const RunOptions &options, const char *path, PositionedFile *file, bool is_thin,
+                 bool pass_over_non_elf) {
   ArchiveState outer;
   ArchiveState nested;
-  int status = walk_members(options, path, file, is_thin, &outer, &nested);
+  int status = walk_members(options, path, file, is_thin, pass_over_non_elf, &outer, &nested);
   archive_close_nested(&nested);
   status |= nested.close_failed;
   // Another program that cut or grew the archive meanwhile took no lock: the

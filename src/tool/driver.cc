@@ -14,6 +14,7 @@
 #include "support/diagnostics.h"
 #include "tool/open_and_edit.h"
 #include "tool/target_names.h"
+#include "tool/tree_walk.h"
 
 namespace hdrtune {
 
@@ -44,6 +45,7 @@ const option long_option_table[] = {
     {"dry-run", no_argument, nullptr, option_dry_run},
     {"list", no_argument, nullptr, option_list},
     {"skip-unmatched", no_argument, nullptr, option_skip_unmatched},
+    {"recursive", no_argument, nullptr, 'r'},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -61,6 +63,7 @@ void show_usage(std::FILE *stream, int status) {
                "  --dry-run                   Check and report, but write nothing\n"
                "  --list                      Print each header's old and new values\n"
                "  --skip-unmatched            Skip headers that an input condition refuses\n"
+               "  -r --recursive              Edit ELF files and archives under directories\n"
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
                program_name);
@@ -100,6 +103,7 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case option_dry_run: options->dry_run = true; return true;
     case option_list: options->list = true; return true;
     case option_skip_unmatched: options->skip_unmatched = true; return true;
+    case 'r': options->recursive = true; return true;
     case 'v': show_version(program_name);
     case 'h': show_usage(stdout, 0);
     default: show_usage(stderr, 1);
@@ -107,8 +111,10 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
 }
 
 int edit_file(const RunOptions &options, const char *path) {
-  return open_and_edit(options, AT_FDCWD, path, path, PathRole::operand) == EditOutcome::edited ? 0
-                                                                                                : 1;
+  if (options.recursive && is_directory(path)) return edit_tree(options, path);
+  PathToEdit target;
+  target.name = target.path = target.display_name = path;
+  return open_and_edit(options, target) == EditOutcome::edited ? 0 : 1;
 }
 
 // The command line after response-file expansion. It lives for the whole run;
@@ -139,7 +145,7 @@ int tool_main(int argc, char **argv) {
 
   RunOptions options;
   int code;
-  while ((code = getopt_long(argc, argv, "hv", long_option_table, nullptr)) != -1)
+  while ((code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
     if (!apply_option(&options, code, optarg)) return 1;
 
   if (optind == argc) show_usage(stderr, 1);

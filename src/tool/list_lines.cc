@@ -76,6 +76,11 @@ void list_unchanged(const char *name) {
   std::fputs("unchanged\n", stdout);
 }
 
+void list_passed_over(const char *name, const char *why) {
+  print_name(name);
+  std::printf("passed over (%s)\n", why);
+}
+
 void list_skipped(const char *name, ListField field, int found, int wanted) {
   print_name(name);
   std::printf("skipped (%s %s, wanted %s)\n", field_name(field), value_text(field, found).text,

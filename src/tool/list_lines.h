@@ -11,6 +11,8 @@ enum class ListField { elf_class, machine, type, osabi };
 
 // NAME: unchanged
 void list_unchanged(const char *name);
+// NAME: passed over (WHY)
+void list_passed_over(const char *name, const char *why);
 // NAME: skipped (FIELD FOUND, wanted WANTED)
 void list_skipped(const char *name, ListField field, int found, int wanted);
 // NAME: machine M, type T, OSABI O

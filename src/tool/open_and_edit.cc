@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "support/diagnostics.h"
+#include "support/elf_header.h"
 #include "support/files.h"
 #include "tool/archive_walk.h"
 #include "tool/header_editor.h"
@@ -57,30 +58,69 @@ int edit_operand(const RunOptions &options, const char *display_name, Positioned
     return edit_object(options, display_name, file, 0);
   // The walk reads header after header: give it a window that holds many.
   file_set_window(file, archive_window_size);
-  return edit_archive(options, display_name, file, is_thin ? 1 : 0);
+  return edit_archive(options, display_name, file, is_thin, false);
+}
+
+// A file of a tree, read again now that it is locked: what it holds may have
+// changed since it was looked at, and only what is still an ELF file or a
+// regular archive is edited.
+int edit_tree_file(const RunOptions &options, const char *display_name, PositionedFile *file) {
+  char magic[8];
+  std::size_t got = 0;
+  if (file_read(file, 0, magic, sizeof magic, &got) == ReadOutcome::failed) {
+    report_error("%s: Failed to read file's magic number\n", display_name);
+    return 1;
+  }
+  if (got >= SELFMAG && std::memcmp(magic, ELFMAG, SELFMAG) == 0)
+    return edit_object(options, display_name, file, 0);
+  if (got < sizeof magic || !has_magic(magic, "!<arch>\n")) return 0;
+  file_set_window(file, archive_window_size);
+  return edit_archive(options, display_name, file, false, true);
+}
+
+// A file of a tree must still be the one looked at: another one put in its
+// place in between is left alone.
+bool is_file_looked_at(const PathToEdit &target, const PositionedFile *file) {
+  struct stat info;
+  if (fstat(file->fd, &info) == 0 && info.st_dev == target.device && info.st_ino == target.inode)
+    return true;
+  report_error("%s: changed while the tree was walked; not edited\n", target.path);
+  return false;
+}
+
+int edit_opened(const RunOptions &options, const PathToEdit &target, PositionedFile *file) {
+  switch (target.role) {
+    case PathRole::operand: return edit_operand(options, target.display_name, file);
+    case PathRole::thin_member: return edit_object(options, target.display_name, file, 0);
+    case PathRole::tree_file: return edit_tree_file(options, target.display_name, file);
+  }
+  return 1;
 }
 
 }  // namespace
 
-EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *name,
-                          const char *display_name, PathRole role, const LockWait &wait) {
-  if (!check_before_opening(dir_fd, name, role)) return EditOutcome::not_opened;
+EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
+                          const LockWait &wait) {
+  bool in_tree = target.role == PathRole::tree_file;
+  if (!in_tree && !check_before_opening(target.dir_fd, target.name, target.role))
+    return EditOutcome::not_opened;
   PositionedFile file;
-  OpenFailure failure =
-      open_positioned_file(&file, dir_fd, name, small_window_size, options.read_only);
+  OpenFailure failure = open_positioned_file(&file, target.dir_fd, target.name, small_window_size,
+                                             options.read_only, in_tree);
+  if (failure == OpenFailure::symbolic_link) return EditOutcome::edited;  // never followed
   if (failure != OpenFailure::none) {
-    if (failure == OpenFailure::not_regular && role == PathRole::operand)
-      report_error("'%s' is not an ordinary file\n", name);
+    if (failure == OpenFailure::not_regular && target.role == PathRole::operand)
+      report_error("'%s' is not an ordinary file\n", target.path);
     else
-      report_error("Input file '%s' is not readable\n", name);
+      report_error("Input file '%s' is not readable\n", target.path);
     return EditOutcome::not_opened;
   }
-  if (lock_file(&file, file_access(options), wait) == LockOutcome::interrupted) {
+  if ((in_tree && !is_file_looked_at(target, &file)) ||
+      lock_file(&file, file_access(options), wait) == LockOutcome::interrupted) {
     close_edited_file(&file);
-    return EditOutcome::not_opened;
+    return in_tree ? EditOutcome::failed : EditOutcome::not_opened;
   }
-  int status = role == PathRole::operand ? edit_operand(options, display_name, &file)
-                                         : edit_object(options, display_name, &file, 0);
+  int status = edit_opened(options, target, &file);
   status |= close_edited_file(&file);
   return status == 0 ? EditOutcome::edited : EditOutcome::failed;
 }

@@ -1,6 +1,10 @@
-// open_and_edit.h - the one way a named file is checked, opened, edited and
-// closed: for each file operand, and for each member file of a thin archive.
+// open_and_edit.h - the one way a named file is checked, opened, locked,
+// edited and closed: for each file operand, each member file of a thin
+// archive, and each file a walk of a tree finds.
 #pragma once
+
+#include <fcntl.h>
+#include <sys/types.h>
 
 #include "support/files.h"
 #include "tool/run_options.h"
@@ -10,8 +14,21 @@ namespace hdrtune {
 // An operand is dispatched by its magic (an archive is walked, anything else
 // edited as one header) and its failures get their own messages. A thin
 // archive's member file is one ELF header, and any failure to open it is
-// "not readable".
-enum class PathRole { operand, thin_member };
+// "not readable". A file found in a tree was looked at already: it is opened
+// without following a symbolic link, must still be the file looked at, and
+// is edited only if it is an ELF file or a regular archive, whose members
+// that are not ELF are passed over.
+enum class PathRole { operand, thin_member, tree_file };
+
+struct PathToEdit {
+  int dir_fd = AT_FDCWD;  // `name` is relative to this directory
+  const char *name = nullptr;
+  const char *path = nullptr;          // names the file in messages about opening it
+  const char *display_name = nullptr;  // names it in messages about its headers
+  PathRole role = PathRole::operand;
+  dev_t device = 0;  // tree_file: the file looked at
+  ino_t inode = 0;
+};
 
 enum class EditOutcome {
   edited,      // every header edited
@@ -19,12 +36,10 @@ enum class EditOutcome {
   not_opened,  // refused before or at the open (reported)
 };
 
-// `name` is relative to the directory open on dir_fd (AT_FDCWD: the current
-// one); failures to open it are reported under `name`, editing failures
-// under display_name. The file is locked before its first byte is read; when
-// another run holds the lock, `wait` says what to let go of first. An
-// interrupt while waiting ends the call as not_opened, with no message.
-EditOutcome open_and_edit(const RunOptions &options, int dir_fd, const char *name,
-                          const char *display_name, PathRole role, const LockWait &wait = {});
+// The file is locked before its first byte is read; when another run holds
+// the lock, `wait` says what to let go of first. An interrupt while waiting
+// ends the call as not_opened, with no message.
+EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
+                          const LockWait &wait = {});
 
 }  // namespace hdrtune

@@ -28,6 +28,7 @@ struct RunOptions {
   bool dry_run = false;         // check and report as the real run does, write nothing
   bool skip_unmatched = false;  // leave headers that a given input condition refuses
   bool read_only = false;       // nothing is written: open every file for reading only
+  bool recursive = false;       // an operand that is a directory is walked
 };
 
 // True when at least one output value was given. Without one, a run with

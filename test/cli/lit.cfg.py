@@ -39,3 +39,12 @@ def is_tmpfs_mount(path):
 
 if is_tmpfs_mount("/dev/shm") and os.access("/dev/shm", os.W_OK):
     config.available_features.add("shm-tmpfs")
+
+# Mounts inside a tree, made in a mount namespace of the test's own.
+import subprocess
+try:
+    if subprocess.run(["unshare", "-rm", "sh", "-c", "mount -t tmpfs none /tmp"],
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+        config.available_features.add("unshare-mount")
+except OSError:
+    pass
