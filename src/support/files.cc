@@ -131,6 +131,8 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
   }
   file->fd = fd;
   file->size_at_open = static_cast<std::uint64_t>(info.st_size);
+  file->device = info.st_dev;
+  file->inode = info.st_ino;
   file->path = strdup_or_die(name);
   file->window = nullptr;
   file_set_window(file, window_size);

@@ -2,6 +2,8 @@
 // window, positioned writes, and the checks around opening them.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +28,8 @@ struct PositionedFile {
   std::uint64_t window_start = 0;  // file offset of window[0]
   std::size_t window_length = 0;   // bytes of the file held, from window_start
   std::uint64_t size_at_open = 0;  // the file's size when it was opened
+  dev_t device = 0;                // which file was opened
+  ino_t inode = 0;
 };
 
 enum class ReadOutcome {

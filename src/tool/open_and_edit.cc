@@ -81,9 +81,7 @@ int edit_tree_file(const RunOptions &options, const char *display_name, Position
 // A file of a tree must still be the one looked at: another one put in its
 // place in between is left alone.
 bool is_file_looked_at(const PathToEdit &target, const PositionedFile *file) {
-  struct stat info;
-  if (fstat(file->fd, &info) == 0 && info.st_dev == target.device && info.st_ino == target.inode)
-    return true;
+  if (file->device == target.device && file->inode == target.inode) return true;
   report_error("%s: changed while the tree was walked; not edited\n", target.path);
   return false;
 }
