@@ -1,5 +1,5 @@
 # Bash completion for hdrtune: options, the keywords after each option, files
-# (and nothing but files after "--").
+# and directories (and nothing but those after "--").
 
 _hdrtune_keywords() {
   case $1 in
@@ -10,7 +10,7 @@ _hdrtune_keywords() {
   esac
 }
 
-_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --help --version"
+_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --help --version"
 
 # The long option that a possibly abbreviated name stands for, if unique.
 _hdrtune_resolve() {
@@ -68,7 +68,7 @@ _hdrtune() {
     fi
   fi
   if [[ $cur == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W "$_hdrtune_long_options -h -v" -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W "$_hdrtune_long_options -r -h -v" -- "$cur")
     return 0
   fi
   _hdrtune_files "$cur"
