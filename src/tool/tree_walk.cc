@@ -77,6 +77,12 @@ bool by_name(const Entry &a, const Entry &b) {
   return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
 }
 
+// A mount inside the tree (a file system, or a bind mount of a folder or a
+// file) belongs to someone else: passed over, with a warning.
+void report_other_mount(const std::string &path) {
+  warn("%s: not entered: another file system is mounted there\n", path.c_str());
+}
+
 void report_unreadable_directory(TreeWalk *walk, const std::string &path) {
   report_error("%s: cannot read directory: %s\n", path.c_str(), std::strerror(errno));
   walk->status = 1;
@@ -164,7 +170,7 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name, const std::string 
   close(fd);
   if (!regular || content == Content::other) return;
   if (!same_mount(id, walk->top)) {
-    warn("%s: passed over: it is mounted from another file system\n", path.c_str());
+    report_other_mount(path);
     return;
   }
   if (content == Content::thin_archive) {
@@ -189,7 +195,7 @@ void enter_directory(TreeWalk *walk, int dir_fd, const char *name, const std::st
   if (!identify(fd, &id)) {
     report_unreadable_directory(walk, path);
   } else if (!same_mount(id, walk->top)) {
-    warn("%s: not entered: another file system is mounted there\n", path.c_str());
+    report_other_mount(path);
   } else {
     walk_directory(walk, fd, path);
   }
