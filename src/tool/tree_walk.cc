@@ -63,7 +63,8 @@ bool same_mount(const Identity &a, const Identity &b) {
 
 struct TreeWalk {
   const RunOptions &options;
-  Identity top;                                    // the operand's directory
+  std::string path;  // the name of what the walk is at; grows and shrinks with it
+  Identity top;      // the operand's directory
   std::set<std::pair<dev_t, ino_t>> linked_files;  // edited files with more than one name
   int status = 0;
 };
@@ -163,12 +164,13 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name, const std::string 
     walk->status = 1;
     return;
   }
+  // The directory listed it as a regular file; only what starts like an ELF
+  // file or an archive is asked where it lives and what it is.
   Identity id;
-  Content content = Content::other;
-  bool regular = identify(fd, &id) && S_ISREG(id.mode);
-  if (regular) content = content_of(fd);
+  Content content = content_of(fd);
+  bool regular = content != Content::other && identify(fd, &id) && S_ISREG(id.mode);
   close(fd);
-  if (!regular || content == Content::other) return;
+  if (!regular) return;
   if (!same_mount(id, walk->top)) {
     report_other_mount(path);
     return;
@@ -182,9 +184,10 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name, const std::string 
   edit_found_file(walk, dir_fd, name, path, id);
 }
 
-void walk_directory(TreeWalk *walk, int dir_fd, const std::string &path);
+void walk_directory(TreeWalk *walk, int dir_fd);
 
-void enter_directory(TreeWalk *walk, int dir_fd, const char *name, const std::string &path) {
+void enter_directory(TreeWalk *walk, int dir_fd, const char *name) {
+  const std::string &path = walk->path;
   int fd = openat(dir_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     // Swapped for a link or a file since it was listed: not ours to follow.
@@ -197,27 +200,33 @@ void enter_directory(TreeWalk *walk, int dir_fd, const char *name, const std::st
   } else if (!same_mount(id, walk->top)) {
     report_other_mount(path);
   } else {
-    walk_directory(walk, fd, path);
+    walk_directory(walk, fd);
   }
   close(fd);
 }
 
-void walk_directory(TreeWalk *walk, int dir_fd, const std::string &path) {
+// Reads the directory open on dir_fd, whose name walk->path holds, and
+// handles its entries in byte order of their names.
+void walk_directory(TreeWalk *walk, int dir_fd) {
   std::vector<Entry> entries;
   if (!read_entries(dir_fd, &entries)) {
-    report_unreadable_directory(walk, path);
+    report_unreadable_directory(walk, walk->path);
     return;
   }
-  std::string below = path.back() == '/' ? path : path + "/";
+  std::size_t length = walk->path.size();
+  if (walk->path.back() != '/') walk->path += '/';
+  std::size_t below = walk->path.size();
   for (const Entry &entry : entries) {
-    if (pending_interrupt()) return;
-    std::string entry_path = below + entry.name;
+    if (pending_interrupt()) break;
+    walk->path.resize(below);
+    walk->path += entry.name;
     switch (entry_type(dir_fd, entry)) {
-      case DT_DIR: enter_directory(walk, dir_fd, entry.name.c_str(), entry_path); break;
-      case DT_REG: visit_file(walk, dir_fd, entry.name.c_str(), entry_path); break;
+      case DT_DIR: enter_directory(walk, dir_fd, entry.name.c_str()); break;
+      case DT_REG: visit_file(walk, dir_fd, entry.name.c_str(), walk->path); break;
       default: break;  // links are never followed; nothing else is opened
     }
   }
+  walk->path.resize(length);
 }
 
 }  // namespace
@@ -228,12 +237,12 @@ bool is_directory(const char *path) {
 }
 
 int edit_tree(const RunOptions &options, const char *path) {
-  TreeWalk walk{options, {}, {}, 0};
+  TreeWalk walk{options, path, {}, {}, 0};
   int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0 || !identify(fd, &walk.top)) {
     report_unreadable_directory(&walk, path);
   } else {
-    walk_directory(&walk, fd, path);
+    walk_directory(&walk, fd);
   }
   if (fd >= 0) close(fd);
   return walk.status;
