@@ -13,14 +13,12 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <set>
-#include <string>
-#include <utility>
-#include <vector>
 
+#include "runtime/alloc.h"
 #include "runtime/process.h"
 #include "support/diagnostics.h"
 #include "support/elf_header.h"
@@ -61,36 +59,143 @@ bool same_mount(const Identity &a, const Identity &b) {
   return a.device == b.device;
 }
 
+// The files with more than one name that the walk has edited: a set of
+// (device, inode), open addressing, grown as it fills. Only such files are
+// remembered, so memory stays flat on an ordinary tree.
+struct LinkedFiles {
+  struct Slot {
+    dev_t device;
+    ino_t inode;
+    bool used;
+  };
+  Slot *slots = nullptr;
+  std::size_t capacity = 0;  // a power of two, or 0
+  std::size_t count = 0;
+};
+
+std::size_t slot_of(const LinkedFiles &set, dev_t device, ino_t inode) {
+  std::uint64_t hash =
+      (static_cast<std::uint64_t>(inode) ^ (static_cast<std::uint64_t>(device) << 32)) *
+      0x9e3779b97f4a7c15u;
+  std::size_t at = static_cast<std::size_t>(hash >> 20) & (set.capacity - 1);
+  while (set.slots[at].used && (set.slots[at].device != device || set.slots[at].inode != inode))
+    at = (at + 1) & (set.capacity - 1);
+  return at;
+}
+
+void grow(LinkedFiles *set) {
+  LinkedFiles bigger;
+  bigger.capacity = set->capacity ? set->capacity * 2 : 64;
+  bigger.slots =
+      static_cast<LinkedFiles::Slot *>(calloc_or_die(bigger.capacity, sizeof(LinkedFiles::Slot)));
+  for (std::size_t i = 0; i < set->capacity; ++i)
+    if (set->slots[i].used)
+      bigger.slots[slot_of(bigger, set->slots[i].device, set->slots[i].inode)] = set->slots[i];
+  bigger.count = set->count;
+  std::free(set->slots);
+  *set = bigger;
+}
+
+// True when the file was in the set already; adds it otherwise.
+bool insert_linked_file(LinkedFiles *set, dev_t device, ino_t inode) {
+  if ((set->count + 1) * 2 > set->capacity) grow(set);
+  LinkedFiles::Slot &slot = set->slots[slot_of(*set, device, inode)];
+  if (slot.used) return true;
+  slot = {device, inode, true};
+  ++set->count;
+  return false;
+}
+
+// The name of what the walk is at; grows and shrinks with it.
+struct PathBuffer {
+  char *text = nullptr;
+  std::size_t length = 0;
+  std::size_t capacity = 0;
+};
+
+void append(PathBuffer *path, const char *text) {
+  std::size_t size = std::strlen(text);
+  if (path->length + size + 1 > path->capacity) {
+    path->capacity = (path->length + size + 1) * 2;
+    path->text = static_cast<char *>(realloc_or_die(path->text, path->capacity));
+  }
+  std::memcpy(path->text + path->length, text, size + 1);
+  path->length += size;
+}
+
+void truncate_to(PathBuffer *path, std::size_t length) {
+  path->length = length;
+  path->text[length] = '\0';
+}
+
 struct TreeWalk {
   const RunOptions &options;
-  std::string path;  // the name of what the walk is at; grows and shrinks with it
-  Identity top;      // the operand's directory
-  std::set<std::pair<dev_t, ino_t>> linked_files;  // edited files with more than one name
+  PathBuffer path;
+  Identity top;  // the operand's directory
+  LinkedFiles linked_files;
   int status = 0;
 };
 
-struct Entry {
-  std::string name;
-  unsigned char type;  // d_type
-};
-
-bool by_name(const Entry &a, const Entry &b) {
-  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
-}
-
 // A mount inside the tree (a file system, or a bind mount of a folder or a
 // file) belongs to someone else: passed over, with a warning.
-void report_other_mount(const std::string &path) {
-  warn("%s: not entered: another file system is mounted there\n", path.c_str());
+void report_other_mount(const char *path) {
+  warn("%s: not entered: another file system is mounted there\n", path);
 }
 
-void report_unreadable_directory(TreeWalk *walk, const std::string &path) {
-  report_error("%s: cannot read directory: %s\n", path.c_str(), std::strerror(errno));
+void report_unreadable_directory(TreeWalk *walk, const char *path) {
+  report_error("%s: cannot read directory: %s\n", path, std::strerror(errno));
   walk->status = 1;
 }
 
+// A directory's entries: their names one after another in one block, each
+// ended by a NUL, and the entries pointing into it, sorted by name.
+struct Entry {
+  std::size_t name_at;  // where the name stands in the block
+  const char *name;     // set once the block is complete
+  unsigned char type;   // d_type
+};
+
+struct Entries {
+  char *names = nullptr;
+  std::size_t names_length = 0, names_capacity = 0;
+  Entry *list = nullptr;
+  std::size_t count = 0, capacity = 0;
+};
+
+void add_entry(Entries *entries, const char *name, unsigned char type) {
+  std::size_t size = std::strlen(name) + 1;
+  if (entries->names_length + size > entries->names_capacity) {
+    entries->names_capacity = (entries->names_length + size) * 2;
+    entries->names = static_cast<char *>(realloc_or_die(entries->names, entries->names_capacity));
+  }
+  if (entries->count == entries->capacity) {
+    entries->capacity = entries->capacity ? entries->capacity * 2 : 16;
+    entries->list =
+        static_cast<Entry *>(realloc_or_die(entries->list, entries->capacity * sizeof(Entry)));
+  }
+  std::memcpy(entries->names + entries->names_length, name, size);
+  // The block may still move while it grows: the name is found by offset.
+  entries->list[entries->count++] = {entries->names_length, nullptr, type};
+  entries->names_length += size;
+}
+
+int by_name(const void *a, const void *b) {
+  return std::strcmp(static_cast<const Entry *>(a)->name, static_cast<const Entry *>(b)->name);
+}
+
+void sort_entries(Entries *entries) {
+  for (std::size_t i = 0; i < entries->count; ++i)
+    entries->list[i].name = entries->names + entries->list[i].name_at;
+  if (entries->count > 1) std::qsort(entries->list, entries->count, sizeof(Entry), by_name);
+}
+
+void release(Entries *entries) {
+  std::free(entries->names);
+  std::free(entries->list);
+}
+
 // The entries of the directory open on fd, sorted; false when it can't be read.
-bool read_entries(int fd, std::vector<Entry> *entries) {
+bool read_entries(int fd, Entries *entries) {
   int own = dup(fd);
   DIR *dir = own < 0 ? nullptr : fdopendir(own);
   if (!dir) {
@@ -100,14 +205,14 @@ bool read_entries(int fd, std::vector<Entry> *entries) {
   errno = 0;
   while (struct dirent *d = readdir(dir)) {
     if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
-      entries->push_back({d->d_name, d->d_type});
+      add_entry(entries, d->d_name, d->d_type);
     errno = 0;
   }
   int error = errno;
   closedir(dir);
   errno = error;
   if (error != 0) return false;
-  std::sort(entries->begin(), entries->end(), by_name);
+  sort_entries(entries);
   return true;
 }
 
@@ -115,7 +220,7 @@ bool read_entries(int fd, std::vector<Entry> *entries) {
 unsigned char entry_type(int dir_fd, const Entry &entry) {
   if (entry.type != DT_UNKNOWN) return entry.type;
   struct stat info;
-  if (fstatat(dir_fd, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+  if (fstatat(dir_fd, entry.name, &info, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
   if (S_ISDIR(info.st_mode)) return DT_DIR;
   if (S_ISREG(info.st_mode)) return DT_REG;
   return DT_UNKNOWN;  // links, FIFOs, devices and sockets alike: never opened
@@ -138,15 +243,14 @@ Content content_of(int fd) {
 // walk reaches; only such files are remembered.
 bool reached_before(TreeWalk *walk, const Identity &id) {
   if (id.links <= 1) return false;
-  return !walk->linked_files.insert({id.device, id.inode}).second;
+  return insert_linked_file(&walk->linked_files, id.device, id.inode);
 }
 
-void edit_found_file(TreeWalk *walk, int dir_fd, const char *name, const std::string &path,
-                     const Identity &id) {
+void edit_found_file(TreeWalk *walk, int dir_fd, const char *name, const Identity &id) {
   PathToEdit target;
   target.dir_fd = dir_fd;
   target.name = name;
-  target.path = target.display_name = path.c_str();
+  target.path = target.display_name = walk->path.text;
   target.role = PathRole::tree_file;
   target.device = id.device;
   target.inode = id.inode;
@@ -155,12 +259,13 @@ void edit_found_file(TreeWalk *walk, int dir_fd, const char *name, const std::st
 
 // Looks at a regular file read-only, without a lock, and edits it only if it
 // is an ELF file or a regular archive.
-void visit_file(TreeWalk *walk, int dir_fd, const char *name, const std::string &path) {
+void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
+  const char *path = walk->path.text;
   int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
     // A name swapped for a link in the meantime is passed over like any link.
     if (errno == ELOOP) return;
-    report_error("Input file '%s' is not readable\n", path.c_str());
+    report_error("Input file '%s' is not readable\n", path);
     walk->status = 1;
     return;
   }
@@ -177,17 +282,17 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name, const std::string 
   }
   if (content == Content::thin_archive) {
     // Its member files may lie anywhere; those inside the tree are reached anyway.
-    if (walk->options.list) list_passed_over(path.c_str(), "thin archive");
+    if (walk->options.list) list_passed_over(path, "thin archive");
     return;
   }
   if (reached_before(walk, id)) return;
-  edit_found_file(walk, dir_fd, name, path, id);
+  edit_found_file(walk, dir_fd, name, id);
 }
 
 void walk_directory(TreeWalk *walk, int dir_fd);
 
 void enter_directory(TreeWalk *walk, int dir_fd, const char *name) {
-  const std::string &path = walk->path;
+  const char *path = walk->path.text;
   int fd = openat(dir_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     // Swapped for a link or a file since it was listed: not ours to follow.
@@ -208,25 +313,27 @@ void enter_directory(TreeWalk *walk, int dir_fd, const char *name) {
 // Reads the directory open on dir_fd, whose name walk->path holds, and
 // handles its entries in byte order of their names.
 void walk_directory(TreeWalk *walk, int dir_fd) {
-  std::vector<Entry> entries;
+  Entries entries;
   if (!read_entries(dir_fd, &entries)) {
-    report_unreadable_directory(walk, walk->path);
+    report_unreadable_directory(walk, walk->path.text);
+    release(&entries);
     return;
   }
-  std::size_t length = walk->path.size();
-  if (walk->path.back() != '/') walk->path += '/';
-  std::size_t below = walk->path.size();
-  for (const Entry &entry : entries) {
-    if (pending_interrupt()) break;
-    walk->path.resize(below);
-    walk->path += entry.name;
+  std::size_t length = walk->path.length;
+  if (length == 0 || walk->path.text[length - 1] != '/') append(&walk->path, "/");
+  std::size_t below = walk->path.length;
+  for (std::size_t i = 0; i < entries.count && !pending_interrupt(); ++i) {
+    const Entry &entry = entries.list[i];
+    truncate_to(&walk->path, below);
+    append(&walk->path, entry.name);
     switch (entry_type(dir_fd, entry)) {
-      case DT_DIR: enter_directory(walk, dir_fd, entry.name.c_str()); break;
-      case DT_REG: visit_file(walk, dir_fd, entry.name.c_str(), walk->path); break;
+      case DT_DIR: enter_directory(walk, dir_fd, entry.name); break;
+      case DT_REG: visit_file(walk, dir_fd, entry.name); break;
       default: break;  // links are never followed; nothing else is opened
     }
   }
-  walk->path.resize(length);
+  truncate_to(&walk->path, length);
+  release(&entries);
 }
 
 }  // namespace
@@ -237,7 +344,8 @@ bool is_directory(const char *path) {
 }
 
 int edit_tree(const RunOptions &options, const char *path) {
-  TreeWalk walk{options, path, {}, {}, 0};
+  TreeWalk walk{options, {}, {}, {}, 0};
+  append(&walk.path, path);
   int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0 || !identify(fd, &walk.top)) {
     report_unreadable_directory(&walk, path);
@@ -245,6 +353,8 @@ int edit_tree(const RunOptions &options, const char *path) {
     walk_directory(&walk, fd);
   }
   if (fd >= 0) close(fd);
+  std::free(walk.path.text);
+  std::free(walk.linked_files.slots);
   return walk.status;
 }
 
