@@ -56,6 +56,7 @@ enum class OpenFailure {
   not_regular,
   not_openable,
   symbolic_link,  // asked not to follow one, and the name is one
+  missing,        // no file has the name (any more)
 };
 
 // Opens path for reading and writing (for reading only when read_only: a run

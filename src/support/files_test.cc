@@ -162,7 +162,7 @@ TEST(OpenForUpdate, KeepsOnlyRegularFiles) {
   PositionedFile file;
   EXPECT_EQ(open_for_update(&file, "/tmp", 16, false), OpenFailure::not_openable);
   EXPECT_EQ(open_for_update(&file, "/dev/null", 16, false), OpenFailure::not_regular);
-  EXPECT_EQ(open_for_update(&file, "/nonexistent/file", 16, false), OpenFailure::not_openable);
+  EXPECT_EQ(open_for_update(&file, "/nonexistent/file", 16, false), OpenFailure::missing);
   EXPECT_EQ(open_member_for_update(&file, "/dev/null", 16, false), OpenFailure::not_regular);
   // A FIFO without a writer neither blocks the open nor is kept.
   std::string fifo = testing::TempDir() + "files_test_fifo";

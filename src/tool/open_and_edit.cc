@@ -105,7 +105,10 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
   PositionedFile file;
   OpenFailure failure = open_positioned_file(&file, target.dir_fd, target.name, small_window_size,
                                              options.read_only, in_tree);
-  if (failure == OpenFailure::symbolic_link) return EditOutcome::edited;  // never followed
+  // A link in a tree is never followed, and a file removed since the walk
+  // looked at it is no longer part of the tree.
+  if (in_tree && (failure == OpenFailure::symbolic_link || failure == OpenFailure::missing))
+    return EditOutcome::edited;
   if (failure != OpenFailure::none) {
     if (failure == OpenFailure::not_regular && target.role == PathRole::operand)
       report_error("'%s' is not an ordinary file\n", target.path);

@@ -263,8 +263,9 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   const char *path = walk->path.text;
   int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    // A name swapped for a link in the meantime is passed over like any link.
-    if (errno == ELOOP) return;
+    // A name swapped for a link in the meantime is passed over like any
+    // link, and one removed meantime is no longer part of the tree.
+    if (errno == ELOOP || errno == ENOENT) return;
     report_error("Input file '%s' is not readable\n", path);
     walk->status = 1;
     return;
@@ -295,8 +296,9 @@ void enter_directory(TreeWalk *walk, int dir_fd, const char *name) {
   const char *path = walk->path.text;
   int fd = openat(dir_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
-    // Swapped for a link or a file since it was listed: not ours to follow.
-    if (errno != ELOOP && errno != ENOTDIR) report_unreadable_directory(walk, path);
+    // Swapped for a link or a file, or removed, since it was listed.
+    if (errno != ELOOP && errno != ENOTDIR && errno != ENOENT)
+      report_unreadable_directory(walk, path);
     return;
   }
   Identity id;
