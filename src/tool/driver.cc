@@ -119,7 +119,8 @@ int edit_file(const RunOptions &options, const char *path) {
 
 // The command line after response-file expansion. It lives for the whole run;
 // holding it here keeps it reachable to the end, so leak checkers stay quiet.
-static char **expanded_argv = nullptr;
+// Not static: the compiler would drop a store that nothing reads.
+char **expanded_argv = nullptr;
 
 // A run that only reads (a listing, a dry run) ends as soon as the reader of
 // its output goes away, as any filter does. A run that writes never stops
