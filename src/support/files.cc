@@ -118,7 +118,8 @@ void file_set_window(PositionedFile *file, std::size_t capacity) {
 }
 
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 std::size_t window_size, bool read_only, bool no_follow) {
+                                 const char *path, std::size_t window_size, bool read_only,
+                                 bool no_follow) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
   int flags = (read_only ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
   int fd = openat(dir_fd, name, no_follow ? flags | O_NOFOLLOW : flags);
@@ -135,7 +136,7 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
   file->size_at_open = static_cast<std::uint64_t>(info.st_size);
   file->device = info.st_dev;
   file->inode = info.st_ino;
-  file->path = strdup_or_die(name);
+  file->path = strdup_or_die(path);
   file->window = nullptr;
   file_set_window(file, window_size);
   return OpenFailure::none;
@@ -143,7 +144,7 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
 
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                             bool read_only) {
-  return open_positioned_file(file, AT_FDCWD, path, window_size, read_only);
+  return open_positioned_file(file, AT_FDCWD, path, path, window_size, read_only);
 }
 
 OpenFailure open_member_for_update(PositionedFile *file, const char *path, std::size_t window_size,

@@ -67,10 +67,12 @@ enum class OpenFailure {
 // refused. The open never blocks. Returns OpenFailure::none on success.
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                             bool read_only);
-// As open_for_update, for `name` relative to the directory open on dir_fd;
-// with no_follow, a name that is a symbolic link is not followed.
+// As open_for_update, for `name` relative to the directory open on dir_fd,
+// reported under `path`; with no_follow, a name that is a symbolic link is
+// not followed.
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 std::size_t window_size, bool read_only, bool no_follow = false);
+                                 const char *path, std::size_t window_size, bool read_only,
+                                 bool no_follow = false);
 
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.

@@ -19,23 +19,25 @@ namespace {
 
 // Only a regular file is opened: opening a device or a FIFO can block or
 // have effects of its own. An operand's failure names its cause.
-bool check_before_opening(int dir_fd, const char *name, PathRole role) {
+bool check_before_opening(const PathToEdit &target) {
+  const char *path = target.path;
+  bool is_member = target.role == PathRole::thin_member;
   struct stat info;
-  if (fstatat(dir_fd, name, &info, 0) != 0) {
-    if (role == PathRole::thin_member)
-      report_error("Input file '%s' is not readable\n", name);
+  if (fstatat(target.dir_fd, target.name, &info, 0) != 0) {
+    if (is_member)
+      report_error("Input file '%s' is not readable\n", path);
     else if (errno == ENOENT)
-      report_error("'%s': No such file\n", name);
+      report_error("'%s': No such file\n", path);
     else
-      report_error("Could not locate '%s'.  System error message: %s\n", name,
+      report_error("Could not locate '%s'.  System error message: %s\n", path,
                    std::strerror(errno));
     return false;
   }
   if (S_ISREG(info.st_mode)) return true;
-  if (role == PathRole::thin_member)
-    report_error("Input file '%s' is not readable\n", name);
+  if (is_member)
+    report_error("Input file '%s' is not readable\n", path);
   else
-    report_error("'%s' is not an ordinary file\n", name);
+    report_error("'%s' is not an ordinary file\n", path);
   return false;
 }
 
@@ -100,11 +102,10 @@ int edit_opened(const RunOptions &options, const PathToEdit &target, PositionedF
 EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
                           const LockWait &wait) {
   bool in_tree = target.role == PathRole::tree_file;
-  if (!in_tree && !check_before_opening(target.dir_fd, target.name, target.role))
-    return EditOutcome::not_opened;
+  if (!in_tree && !check_before_opening(target)) return EditOutcome::not_opened;
   PositionedFile file;
-  OpenFailure failure = open_positioned_file(&file, target.dir_fd, target.name, small_window_size,
-                                             options.read_only, in_tree);
+  OpenFailure failure = open_positioned_file(&file, target.dir_fd, target.name, target.path,
+                                             small_window_size, options.read_only, in_tree);
   // A link in a tree is never followed, and a file removed since the walk
   // looked at it is no longer part of the tree.
   if (in_tree && (failure == OpenFailure::symbolic_link || failure == OpenFailure::missing))
