@@ -222,7 +222,7 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   state->next_header_offset = data_offset + padded_size(size);
   // A table larger than what is left of the file could never be read whole.
   if (!archive_holds(state, data_offset, size)) {
-    report_error("%s: long name table runs past the end of the archive\n", path);
+    report_error("%s: failed to read long symbol name string table\n", path);
     return false;
   }
   state->long_names = static_cast<char *>(std::malloc(size + 1));
