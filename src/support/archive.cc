@@ -14,6 +14,7 @@
 #include "runtime/char_class.h"
 #include "support/byte_codec.h"
 #include "support/diagnostics.h"
+#include "support/elf_header.h"
 #include "support/files.h"
 
 namespace hdrtune {
@@ -50,6 +51,14 @@ std::uint64_t header_number(const char *header, int offset, int *end_offset) {
 
 std::uint64_t member_size(const ArHeader *header) {
   return header_number(header_bytes(header), ar_size_offset, nullptr);
+}
+
+FileKind file_kind(const char *start, std::size_t got) {
+  if (got >= SELFMAG && std::memcmp(start, ELFMAG, SELFMAG) == 0) return FileKind::elf;
+  if (got < file_magic_size) return FileKind::other;
+  if (std::memcmp(start, "!<arch>\n", file_magic_size) == 0) return FileKind::archive;
+  if (std::memcmp(start, "!<thin>\n", file_magic_size) == 0) return FileKind::thin_archive;
+  return FileKind::other;
 }
 
 bool has_valid_fmag(const ArHeader *header) {
@@ -297,12 +306,11 @@ enum class NestedStart { regular_archive, something_else, unreadable };
 // file (an object, a thin archive, the thin archive itself) the bytes there
 // are not a member header, and writing at its offset would damage the file.
 static NestedStart nested_start(PositionedFile *file) {
-  char magic[8];
+  char magic[file_magic_size];
   std::size_t got = 0;
-  ReadOutcome read = file_read(file, 0, magic, sizeof magic, &got);
-  if (read == ReadOutcome::failed) return NestedStart::unreadable;
-  if (read == ReadOutcome::whole && std::memcmp(magic, "!<arch>\n", sizeof magic) == 0)
-    return NestedStart::regular_archive;
+  if (file_read(file, 0, magic, sizeof magic, &got) == ReadOutcome::failed)
+    return NestedStart::unreadable;
+  if (file_kind(magic, got) == FileKind::archive) return NestedStart::regular_archive;
   return NestedStart::something_else;
 }
 

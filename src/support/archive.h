@@ -62,6 +62,11 @@ bool has_valid_fmag(const ArHeader *header);
 // it was when it was opened.
 bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size);
 
+// What a file's first bytes (up to 8 of them, `got` in all) say it is.
+enum class FileKind { elf, archive, thin_archive, other };
+FileKind file_kind(const char *start, std::size_t got);
+constexpr std::size_t file_magic_size = 8;
+
 enum class HeaderRead {
   whole,
   nothing,          // the file ends right there

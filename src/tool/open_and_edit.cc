@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "support/archive.h"
 #include "support/diagnostics.h"
-#include "support/elf_header.h"
 #include "support/files.h"
 #include "tool/archive_walk.h"
 #include "tool/header_editor.h"
@@ -41,41 +41,39 @@ bool check_before_opening(const PathToEdit &target) {
   return false;
 }
 
-bool has_magic(const char magic[8], const char *expected) {
-  return std::memcmp(magic, expected, 8) == 0;
-}
-
 // Dispatches an opened operand by its first 8 bytes.
 int edit_operand(const RunOptions &options, const char *display_name, PositionedFile *file) {
-  char magic[8];
+  char magic[file_magic_size];
   std::size_t got = 0;
   if (file_read(file, 0, magic, sizeof magic, &got) != ReadOutcome::whole) {
     report_error("%s: Failed to read file's magic number\n", display_name);
     return 1;
   }
-  bool is_thin = has_magic(magic, "!<thin>\n");
+  FileKind kind = file_kind(magic, got);
   // A thin archive is never written: its members are locked one by one.
-  if (is_thin) unlock_file(file);
-  if (!is_thin && !has_magic(magic, "!<arch>\n"))
+  if (kind == FileKind::thin_archive) unlock_file(file);
+  if (kind != FileKind::archive && kind != FileKind::thin_archive)
     return edit_object(options, display_name, file, 0);
   // The walk reads header after header: give it a window that holds many.
   file_set_window(file, archive_window_size);
-  return edit_archive(options, display_name, file, is_thin, false);
+  return edit_archive(options, display_name, file, kind == FileKind::thin_archive, false);
 }
 
 // A file of a tree, read again now that it is locked: what it holds may have
 // changed since it was looked at, and only what is still an ELF file or a
 // regular archive is edited.
 int edit_tree_file(const RunOptions &options, const char *display_name, PositionedFile *file) {
-  char magic[8];
+  char magic[file_magic_size];
   std::size_t got = 0;
   if (file_read(file, 0, magic, sizeof magic, &got) == ReadOutcome::failed) {
     report_error("%s: Failed to read file's magic number\n", display_name);
     return 1;
   }
-  if (got >= SELFMAG && std::memcmp(magic, ELFMAG, SELFMAG) == 0)
-    return edit_object(options, display_name, file, 0);
-  if (got < sizeof magic || !has_magic(magic, "!<arch>\n")) return 0;
+  switch (file_kind(magic, got)) {
+    case FileKind::elf: return edit_object(options, display_name, file, 0);
+    case FileKind::archive: break;
+    default: return 0;
+  }
   file_set_window(file, archive_window_size);
   return edit_archive(options, display_name, file, false, true);
 }

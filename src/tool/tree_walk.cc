@@ -20,8 +20,8 @@
 
 #include "runtime/alloc.h"
 #include "runtime/process.h"
+#include "support/archive.h"
 #include "support/diagnostics.h"
-#include "support/elf_header.h"
 #include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 
@@ -226,17 +226,10 @@ unsigned char entry_type(int dir_fd, const Entry &entry) {
   return DT_UNKNOWN;  // links, FIFOs, devices and sockets alike: never opened
 }
 
-enum class Content { elf, archive, thin_archive, other };
-
-Content content_of(int fd) {
-  char magic[8];
+FileKind content_of(int fd) {
+  char magic[file_magic_size];
   ssize_t got = pread(fd, magic, sizeof magic, 0);
-  if (got >= SELFMAG && std::memcmp(magic, ELFMAG, SELFMAG) == 0) return Content::elf;
-  if (got == sizeof magic && std::memcmp(magic, "!<arch>\n", sizeof magic) == 0)
-    return Content::archive;
-  if (got == sizeof magic && std::memcmp(magic, "!<thin>\n", sizeof magic) == 0)
-    return Content::thin_archive;
-  return Content::other;
+  return got < 0 ? FileKind::other : file_kind(magic, static_cast<std::size_t>(got));
 }
 
 // A file with more than one name is edited once, under the first name the
@@ -273,15 +266,15 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   // The directory listed it as a regular file; only what starts like an ELF
   // file or an archive is asked where it lives and what it is.
   Identity id;
-  Content content = content_of(fd);
-  bool regular = content != Content::other && identify(fd, &id) && S_ISREG(id.mode);
+  FileKind content = content_of(fd);
+  bool regular = content != FileKind::other && identify(fd, &id) && S_ISREG(id.mode);
   close(fd);
   if (!regular) return;
   if (!same_mount(id, walk->top)) {
     report_other_mount(path);
     return;
   }
-  if (content == Content::thin_archive) {
+  if (content == FileKind::thin_archive) {
     // Its member files may lie anywhere; those inside the tree are reached anyway.
     if (walk->options.list) list_passed_over(path, "thin archive");
     return;
