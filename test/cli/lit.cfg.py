@@ -6,7 +6,12 @@ config.name = "hdrtune"
 config.test_format = lit.formats.ShTest(execute_external=True)
 config.suffixes = [".test"]
 config.test_source_root = os.path.dirname(__file__)
+# Each lit process works in an exec root of its own (--param run=NAME, one per
+# ctest test), so that lit processes running at the same time never share a
+# file they write: lit rewrites .lit_test_times.txt in the exec root at exit.
 config.test_exec_root = os.path.join(config.hdrtune_obj_root, "test", "cli")
+if lit_config.params.get("run"):
+    config.test_exec_root = os.path.join(config.test_exec_root, "runs", lit_config.params["run"])
 config.excludes = ["Inputs"]
 
 config.environment["PATH"] = os.pathsep.join(
