@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csetjmp>
 #include <csignal>
 
 namespace hdrtune {
@@ -19,10 +20,14 @@ void hold_standard_descriptors() {
 }
 
 static volatile std::sig_atomic_t caught_signal = 0;
+// Set while a call that an interrupt must end is running: the handler jumps
+// back out of it, since with restarted system calls it would go on waiting.
+static sigjmp_buf *volatile interrupt_jump = nullptr;
 
 static void on_interrupt(int signal) {
   if (caught_signal == 0) {
     caught_signal = signal;
+    if (interrupt_jump) siglongjmp(*interrupt_jump, 1);
     return;
   }
   // The user asked twice: stop now. The signal is blocked while this handler
@@ -35,7 +40,7 @@ void catch_interrupts() {
   struct sigaction action = {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a blocking call returns at once
+  action.sa_flags = SA_RESTART;
   static const int interrupts[] = {SIGINT, SIGTERM, SIGHUP};
   for (int signal : interrupts) {
     struct sigaction old;
@@ -45,6 +50,21 @@ void catch_interrupts() {
 }
 
 int pending_interrupt() { return caught_signal; }
+
+bool call_unless_interrupted(int (*call)(void *context), void *context, int *result) {
+  sigjmp_buf jump;
+  if (sigsetjmp(jump, 1) != 0) {
+    interrupt_jump = nullptr;
+    return false;
+  }
+  // From here on an interrupt jumps back above; one that came before is seen
+  // by the check, so none is left waiting while the call blocks.
+  interrupt_jump = &jump;
+  bool interrupted = caught_signal != 0;
+  if (!interrupted) *result = call(context);
+  interrupt_jump = nullptr;
+  return !interrupted;
+}
 
 const char *interrupt_name(int signal) {
   switch (signal) {

@@ -162,15 +162,26 @@ static bool read_size(int fd, std::uint64_t *size) {
   return true;
 }
 
+struct LockRequest {
+  int fd;
+  int operation;
+};
+
+static int wait_for_lock(void *context) {
+  auto *request = static_cast<LockRequest *>(context);
+  return flock(request->fd, request->operation);
+}
+
 LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait) {
-  int operation = access.exclusive_lock ? LOCK_EX : LOCK_SH;
-  if (flock(file->fd, operation | LOCK_NB) == 0) return LockOutcome::locked;
+  LockRequest request = {file->fd, access.exclusive_lock ? LOCK_EX : LOCK_SH};
+  if (flock(request.fd, request.operation | LOCK_NB) == 0) return LockOutcome::locked;
   if (errno != EWOULDBLOCK && errno != EINTR) return LockOutcome::not_supported;
   if (wait.release) wait.release(wait.context);
   for (;;) {
-    // No SA_RESTART: an interrupt ends the wait at once.
-    if (pending_interrupt()) return LockOutcome::interrupted;
-    if (flock(file->fd, operation) == 0) break;
+    int result = 0;
+    if (!call_unless_interrupted(wait_for_lock, &request, &result))
+      return LockOutcome::interrupted;
+    if (result == 0) break;
     if (errno != EINTR) return LockOutcome::not_supported;
   }
   read_size(file->fd, &file->size_at_open);
