@@ -61,10 +61,11 @@ static MemberResult edit_regular_member(const RunOptions &options, ArchiveState 
                                         std::uint64_t current_member_size, bool pass_over_non_elf) {
   outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
   MemberResult result = MemberResult::edited;
-  // The header must not run over the next member's header.
-  if (!pass_over_non_elf || starts_with_elf_magic(outer->file, data_offset, current_member_size))
-    result = result_of(
-        edit_object(options, display_name, outer->file, data_offset, current_member_size));
+  // The header must fit in the member's own data: not in its pad byte, nor
+  // over the next member's header.
+  std::uint64_t data_size = member_size(&outer->header);
+  if (!pass_over_non_elf || starts_with_elf_magic(outer->file, data_offset, data_size))
+    result = result_of(edit_object(options, display_name, outer->file, data_offset, data_size));
   if (offset_reachable(outer->next_header_offset) &&
       data_runs_past_end(outer, display_name, data_offset))
     return MemberResult::walk_ends;
@@ -166,7 +167,7 @@ static MemberResult edit_found_nested_member(const RunOptions &options, ArchiveS
     return MemberResult::failed;
   }
   MemberResult result = result_of(edit_object(options, display_name, nested->file, data_offset,
-                                              padded_member_size(&nested->header)));
+                                              member_size(&nested->header)));
   // The thin archive's own walk is intact: it goes on with its next member.
   if (data_runs_past_end(nested, display_name, data_offset)) return MemberResult::failed;
   return result;
