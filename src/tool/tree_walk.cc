@@ -226,10 +226,13 @@ unsigned char entry_type(int dir_fd, const Entry &entry) {
   return DT_UNKNOWN;  // links, FIFOs, devices and sockets alike: never opened
 }
 
-FileKind content_of(int fd) {
+// The file's first bytes say what it is; false when they can't be read.
+bool read_content(int fd, FileKind *kind) {
   char magic[file_magic_size];
   ssize_t got = pread(fd, magic, sizeof magic, 0);
-  return got < 0 ? FileKind::other : file_kind(magic, static_cast<std::size_t>(got));
+  if (got < 0) return false;
+  *kind = file_kind(magic, static_cast<std::size_t>(got));
+  return true;
 }
 
 // A file with more than one name is edited once, under the first name the
@@ -250,6 +253,35 @@ void edit_found_file(TreeWalk *walk, int dir_fd, const char *name, const Identit
   if (open_and_edit(walk->options, target) != EditOutcome::edited) walk->status = 1;
 }
 
+// A file the walk could not look at is named, unless an interrupt cut the
+// look short (the run is ending) or what was opened is no longer a regular
+// file: a FIFO or device put in its place since the directory was read,
+// which is passed over like any other.
+void report_failed_look(TreeWalk *walk, int fd, const char *what, int error) {
+  Identity id;
+  if (pending_interrupt() || (identify(fd, &id) && !S_ISREG(id.mode))) return;
+  report_error("%s: cannot %s file: %s\n", walk->path.text, what, std::strerror(error));
+  walk->status = 1;
+}
+
+// Looks at the file open on fd: true, with *id filled in, when it is a
+// regular file that holds an ELF file or an archive. Anything that keeps the
+// walk from telling is reported.
+bool look_at_file(TreeWalk *walk, int fd, FileKind *content, Identity *id) {
+  if (!read_content(fd, content)) {
+    report_failed_look(walk, fd, "read", errno);
+    return false;
+  }
+  // Only what starts like an ELF file or an archive is asked where it lives
+  // and what it is.
+  if (*content == FileKind::other) return false;
+  if (!identify(fd, id)) {
+    report_failed_look(walk, fd, "examine", errno);
+    return false;
+  }
+  return S_ISREG(id->mode);
+}
+
 // Looks at a regular file read-only, without a lock, and edits it only if it
 // is an ELF file or a regular archive.
 void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
@@ -263,13 +295,11 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
     walk->status = 1;
     return;
   }
-  // The directory listed it as a regular file; only what starts like an ELF
-  // file or an archive is asked where it lives and what it is.
   Identity id;
-  FileKind content = content_of(fd);
-  bool regular = content != FileKind::other && identify(fd, &id) && S_ISREG(id.mode);
+  FileKind content = FileKind::other;
+  bool wanted = look_at_file(walk, fd, &content, &id);
   close(fd);
-  if (!regular) return;
+  if (!wanted) return;
   if (!same_mount(id, walk->top)) {
     report_other_mount(path);
     return;
@@ -283,9 +313,48 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   edit_found_file(walk, dir_fd, name, id);
 }
 
-void walk_directory(TreeWalk *walk, int dir_fd);
+// The directories from the operand down to the one being read, each with its
+// entries and the next one to handle. Kept in allocated memory, so that the
+// depth of a tree costs no stack.
+struct Directory {
+  int fd;
+  Entries entries;
+  std::size_t next;         // the entry to handle next
+  std::size_t path_length;  // walk->path's length with this directory's name and '/'
+};
 
-void enter_directory(TreeWalk *walk, int dir_fd, const char *name) {
+struct DirectoryStack {
+  Directory *list = nullptr;
+  std::size_t count = 0, capacity = 0;
+};
+
+// Reads the directory open on fd, whose name walk->path holds, and puts it
+// on the stack; closes fd after reporting a directory that can't be read.
+void push_directory(TreeWalk *walk, DirectoryStack *stack, int fd) {
+  Entries entries;
+  if (!read_entries(fd, &entries)) {
+    report_unreadable_directory(walk, walk->path.text);
+    release(&entries);
+    close(fd);
+    return;
+  }
+  if (stack->count == stack->capacity) {
+    stack->capacity = stack->capacity ? stack->capacity * 2 : 16;
+    stack->list = static_cast<Directory *>(
+        realloc_or_die(stack->list, stack->capacity * sizeof(Directory)));
+  }
+  std::size_t length = walk->path.length;
+  if (length == 0 || walk->path.text[length - 1] != '/') append(&walk->path, "/");
+  stack->list[stack->count++] = {fd, entries, 0, walk->path.length};
+}
+
+void pop_directory(DirectoryStack *stack) {
+  Directory &top = stack->list[--stack->count];
+  close(top.fd);
+  release(&top.entries);
+}
+
+void enter_directory(TreeWalk *walk, DirectoryStack *stack, int dir_fd, const char *name) {
   const char *path = walk->path.text;
   int fd = openat(dir_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
@@ -300,35 +369,33 @@ void enter_directory(TreeWalk *walk, int dir_fd, const char *name) {
   } else if (!same_mount(id, walk->top)) {
     report_other_mount(path);
   } else {
-    walk_directory(walk, fd);
+    push_directory(walk, stack, fd);
+    return;
   }
   close(fd);
 }
 
-// Reads the directory open on dir_fd, whose name walk->path holds, and
-// handles its entries in byte order of their names.
-void walk_directory(TreeWalk *walk, int dir_fd) {
-  Entries entries;
-  if (!read_entries(dir_fd, &entries)) {
-    report_unreadable_directory(walk, walk->path.text);
-    release(&entries);
-    return;
-  }
-  std::size_t length = walk->path.length;
-  if (length == 0 || walk->path.text[length - 1] != '/') append(&walk->path, "/");
-  std::size_t below = walk->path.length;
-  for (std::size_t i = 0; i < entries.count && !pending_interrupt(); ++i) {
-    const Entry &entry = entries.list[i];
-    truncate_to(&walk->path, below);
+// Handles the entries of every directory on the stack, depth first and in
+// byte order of their names, until the stack is empty or an interrupt came.
+void walk_directories(TreeWalk *walk, DirectoryStack *stack) {
+  while (stack->count > 0 && !pending_interrupt()) {
+    Directory &top = stack->list[stack->count - 1];
+    if (top.next == top.entries.count) {
+      pop_directory(stack);
+      continue;
+    }
+    const Entry &entry = top.entries.list[top.next++];
+    int dir_fd = top.fd;  // `top` may move when a directory is pushed
+    truncate_to(&walk->path, top.path_length);
     append(&walk->path, entry.name);
     switch (entry_type(dir_fd, entry)) {
-      case DT_DIR: enter_directory(walk, dir_fd, entry.name); break;
+      case DT_DIR: enter_directory(walk, stack, dir_fd, entry.name); break;
       case DT_REG: visit_file(walk, dir_fd, entry.name); break;
       default: break;  // links are never followed; nothing else is opened
     }
   }
-  truncate_to(&walk->path, length);
-  release(&entries);
+  while (stack->count > 0) pop_directory(stack);
+  std::free(stack->list);
 }
 
 }  // namespace
@@ -341,13 +408,15 @@ bool is_directory(const char *path) {
 int edit_tree(const RunOptions &options, const char *path) {
   TreeWalk walk{options, {}, {}, {}, 0};
   append(&walk.path, path);
+  DirectoryStack stack;
   int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0 || !identify(fd, &walk.top)) {
     report_unreadable_directory(&walk, path);
+    if (fd >= 0) close(fd);
   } else {
-    walk_directory(&walk, fd);
+    push_directory(&walk, &stack, fd);
   }
-  if (fd >= 0) close(fd);
+  walk_directories(&walk, &stack);
   std::free(walk.path.text);
   std::free(walk.linked_files.slots);
   return walk.status;
