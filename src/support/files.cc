@@ -179,8 +179,7 @@ LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const Lock
   if (wait.release) wait.release(wait.context);
   for (;;) {
     int result = 0;
-    if (!call_unless_interrupted(wait_for_lock, &request, &result))
-      return LockOutcome::interrupted;
+    if (!call_unless_interrupted(wait_for_lock, &request, &result)) return LockOutcome::interrupted;
     if (result == 0) break;
     if (errno != EINTR) return LockOutcome::not_supported;
   }

@@ -166,8 +166,8 @@ static MemberResult edit_found_nested_member(const RunOptions &options, ArchiveS
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  MemberResult result = result_of(edit_object(options, display_name, nested->file, data_offset,
-                                              member_size(&nested->header)));
+  MemberResult result = result_of(
+      edit_object(options, display_name, nested->file, data_offset, member_size(&nested->header)));
   // The thin archive's own walk is intact: it goes on with its next member.
   if (data_runs_past_end(nested, display_name, data_offset)) return MemberResult::failed;
   return result;

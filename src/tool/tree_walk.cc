@@ -340,8 +340,8 @@ void push_directory(TreeWalk *walk, DirectoryStack *stack, int fd) {
   }
   if (stack->count == stack->capacity) {
     stack->capacity = stack->capacity ? stack->capacity * 2 : 16;
-    stack->list = static_cast<Directory *>(
-        realloc_or_die(stack->list, stack->capacity * sizeof(Directory)));
+    stack->list =
+        static_cast<Directory *>(realloc_or_die(stack->list, stack->capacity * sizeof(Directory)));
   }
   std::size_t length = walk->path.length;
   if (length == 0 || walk->path.text[length - 1] != '/') append(&walk->path, "/");
