@@ -212,12 +212,10 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
   return read_header_after_index(state) ? 1 : 0;
 }
 
-// The table's header stands in `header`, at next_header_offset. The table
-// keeps one added NUL so that a name that runs to the table's end can be
-// terminated.
+// The table's header stands in `header`, at next_header_offset. Its names
+// are read from the file as members need them.
 static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t size = member_size(&state->header);
-  state->long_names_size = size;
   if (size <= 7) {
     report_error("%s: long name table is too small, (size = %ld)\n", path, static_cast<long>(size));
     return false;
@@ -230,23 +228,16 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
   state->next_header_offset = data_offset + padded_size(size);
   // A table larger than what is left of the file could never be read whole.
-  if (!archive_holds(state, data_offset, size)) {
-    report_error("%s: failed to read long symbol name string table\n", path);
-    return false;
-  }
-  state->long_names = static_cast<char *>(std::malloc(size + 1));
-  if (!state->long_names) {
+  LongNameStatus status = LongNameStatus::unreadable;
+  if (archive_holds(state, data_offset, size))
+    status = long_names_open(&state->long_names, state->file, data_offset, size);
+  if (status == LongNameStatus::found) return true;
+  long_names_release(&state->long_names);
+  if (status == LongNameStatus::no_memory)
     report_error("Out of memory reading long symbol names in archive\n");
-    return false;
-  }
-  if (!read_whole(state->file, data_offset, state->long_names, size)) {
-    std::free(state->long_names);
-    state->long_names = nullptr;
+  else
     report_error("%s: failed to read long symbol name string table\n", path);
-    return false;
-  }
-  state->long_names[size] = '\0';
-  return true;
+  return false;
 }
 
 int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
@@ -262,8 +253,7 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   state->index_offsets = nullptr;
   state->symbol_names = nullptr;
   state->symbol_names_size = 0;
-  state->long_names = nullptr;
-  state->long_names_size = 0;
+  long_names_release(&state->long_names);
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
@@ -290,14 +280,12 @@ static void free_buffers(ArchiveState *state) {
   std::free(state->file_name);
   std::free(state->index_offsets);
   std::free(state->symbol_names);
-  std::free(state->long_names);
+  long_names_release(&state->long_names);
   state->file_name = nullptr;
   state->index_offsets = nullptr;
   state->symbol_names = nullptr;
-  state->long_names = nullptr;
   state->index_count = 0;
   state->symbol_names_size = 0;
-  state->long_names_size = 0;
 }
 
 enum class NestedStart { regular_archive, something_else, unreadable };

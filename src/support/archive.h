@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "support/files.h"
+#include "support/long_names.h"
 
 namespace hdrtune {
 
@@ -38,8 +39,7 @@ struct ArchiveState {
   std::uint64_t *index_offsets = nullptr;  // owned; only when the index was read
   unsigned char *symbol_names = nullptr;   // owned; only when the index was read
   std::uint64_t symbol_names_size = 0;
-  char *long_names = nullptr;  // owned; the table plus one added NUL
-  std::uint64_t long_names_size = 0;
+  LongNameTable long_names;  // present only when the archive has one
   std::uint64_t next_header_offset = 0;
   int is_thin = 0;
   int index_is_64bit = 0;

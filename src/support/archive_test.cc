@@ -38,7 +38,7 @@ class ArchiveOpen : public ::testing::Test {
   void TearDown() override {
     archive_release(&state);
     EXPECT_EQ(state.file_name, nullptr);
-    EXPECT_EQ(state.long_names, nullptr);
+    EXPECT_EQ(state.long_names.window, nullptr);
     EXPECT_EQ(state.index_offsets, nullptr);
     EXPECT_EQ(state.symbol_names, nullptr);
     if (file.fd >= 0) close_edited_file(&file);
@@ -134,7 +134,7 @@ TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
   // 19 bytes of data: the pad byte belongs to the symbol-name table.
   EXPECT_EQ(std::string(reinterpret_cast<char *>(state.symbol_names), state.symbol_names_size),
             std::string("foo\0bar\n", 8));
-  EXPECT_NE(state.long_names, nullptr) << "the table after a read index is found";
+  EXPECT_TRUE(state.long_names.present) << "the table after a read index is found";
   EXPECT_EQ(state.next_header_offset, bytes.size());
   TearDown();
   state = ArchiveState();
@@ -217,7 +217,7 @@ TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFil
   int first = nested.file->fd;
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
   EXPECT_EQ(nested.file->fd, first) << "the archive was opened again";
-  EXPECT_NE(nested.long_names, nullptr) << "the tables are kept";
+  EXPECT_TRUE(nested.long_names.present) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();

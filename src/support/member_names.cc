@@ -34,21 +34,21 @@ static MemberRef short_member_ref(const ArchiveState *state) {
   return ref;
 }
 
-// Ends the name that starts at `index` in place and returns where it ends.
-static std::uint64_t terminate_long_name(ArchiveState *state, std::uint64_t index) {
-  char *table = state->long_names;
-  // The name ends at the first NUL or newline, or at the table's end.
-  std::uint64_t end = state->long_names_size;
-  auto *newline = static_cast<char *>(std::memchr(table + index, '\n', end - index));
-  if (newline) end = newline - table;
-  end = index + strnlen(table + index, end - index);
-  if (end > 0 && table[end - 1] == '/') --end;
-  table[end] = '\0';
-  return end;
+// A lookup that failed other than by its index: reported here, since the
+// message names the archive, and the reference carries no message of its own.
+static MemberRef unreadable_long_name(const ArchiveState *state, LongNameStatus status) {
+  if (status == LongNameStatus::no_memory)
+    report_error("Out of memory reading long symbol names in archive\n");
+  else if (status == LongNameStatus::too_long)
+    report_error("%s: long name table is damaged: a name runs on past %zu bytes\n",
+                 state->file_name, longest_long_name);
+  else
+    report_error("%s: failed to read long symbol name string table\n", state->file_name);
+  return MemberRef{};
 }
 
 static MemberRef long_member_ref(ArchiveState *state) {
-  if (!state->long_names || state->long_names_size == 0)
+  if (!state->long_names.present || state->long_names.size == 0)
     return invalid_ref("Archive member uses long names, but no longname table found\n");
   int number_end = 0;
   const char *header = header_bytes(&state->header);
@@ -56,20 +56,22 @@ static MemberRef long_member_ref(ArchiveState *state) {
   std::uint64_t nested_offset = 0;
   if (state->is_thin && number_end < ar_header_size && header[number_end] == ':')
     nested_offset = header_number(header, number_end + 1, nullptr);
-  if (index > state->long_names_size)
+  LongName name;
+  LongNameStatus status = long_name_at(&state->long_names, state->file, index, &name);
+  if (status == LongNameStatus::beyond_table)
     return invalid_ref("Found long name index (%ld) beyond end of long name table\n",
                        static_cast<long>(index));
-  std::uint64_t end = terminate_long_name(state, index);
+  if (status != LongNameStatus::found) return unreadable_long_name(state, status);
   MemberRef ref;
-  ref.name = state->long_names + index;
+  ref.name = name.text;
   if (!state->is_thin || nested_offset == 0) {
     ref.kind = state->is_thin ? MemberRefKind::thin_file : MemberRefKind::plain;
-    ref.name_length = std::strlen(ref.name);
+    ref.name_length = name.length;
     return ref;
   }
-  if (end <= index) return invalid_ref("Invalid Thin archive member name\n");
+  if (name.end <= index) return invalid_ref("Invalid Thin archive member name\n");
   ref.kind = MemberRefKind::nested;
-  ref.name_length = end - index;
+  ref.name_length = name.end - index;
   ref.nested_offset = nested_offset;
   return ref;
 }

@@ -14,7 +14,7 @@ enum class MemberRefKind {
   plain,      // a member of the archive itself, its data behind its header
   thin_file,  // a thin archive's member that is a file of its own
   nested,     // a thin archive's member inside another (regular) archive
-  invalid,    // the header names nothing; `message` says why
+  invalid,    // the header names nothing; `message` says why, unless it was reported
 };
 
 struct MemberRef {
@@ -25,12 +25,14 @@ struct MemberRef {
   const char *name = nullptr;
   std::size_t name_length = 0;
   std::uint64_t nested_offset = 0;  // nested: where the member's header stands there
-  char message[96] = {};            // invalid: the whole diagnostic line
+  char message[96] = {};            // invalid: the whole diagnostic line, or empty
 };
 
 // Reads the reference in state->header, using the state's long-name table.
-// Opens nothing and reports nothing. A long name is ended in the table
-// itself, as names that later members share depend on.
+// Opens nothing; a long name is read from the archive, and a failure to read
+// it is reported here. A long name is ended in the table itself, as names
+// that later members share depend on. The name lives until the state's next
+// lookup.
 MemberRef parse_member_ref(ArchiveState *state);
 
 // lib.a(foo.o) for a member of a regular archive, thin.a[obj/foo.o] for a

@@ -19,12 +19,11 @@ void set_header(ArchiveState *state, const std::string &name) {
   std::memcpy(&state->header, header.data(), ar_header_size);
 }
 
-// A state as the open leaves it, without a file behind it.
-void set_long_names(ArchiveState *state, const std::string &table) {
-  state->long_names = static_cast<char *>(std::malloc(table.size() + 1));
-  std::memcpy(state->long_names, table.data(), table.size());
-  state->long_names[table.size()] = '\0';
-  state->long_names_size = table.size();
+// A state as the open leaves it, its long-name table the whole of `file`.
+void set_long_names(ArchiveState *state, PositionedFile *file, const std::string &table) {
+  ASSERT_TRUE(open_temp_file(file, table));
+  state->file = file;
+  ASSERT_EQ(long_names_open(&state->long_names, file, 0, table.size()), LongNameStatus::found);
 }
 
 // The name, or the message of a reference that names nothing.
@@ -37,8 +36,12 @@ std::string name_of(ArchiveState *state) {
 class MemberName : public ::testing::Test {
  protected:
   void SetUp() override { state.file_name = strdup("lib.a"); }
-  void TearDown() override { archive_release(&state); }
+  void TearDown() override {
+    archive_release(&state);
+    if (file.fd >= 0) close_edited_file(&file);
+  }
   ArchiveState state;
+  PositionedFile file;
 };
 
 TEST_F(MemberName, ShortNameEndsAtASlashOrFillsAll16Bytes) {
@@ -59,11 +62,12 @@ TEST_F(MemberName, ShortNameEndsAtASlashOrFillsAll16Bytes) {
 }
 
 TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
-  set_long_names(&state, "averyveryverylongname.o/\nlf-ended.o\n" +
-                             std::string("nul-ended.o\0", 12) + "tail-of-table.o/");
+  set_long_names(&state, &file,
+                 "averyveryverylongname.o/\nlf-ended.o\n" + std::string("nul-ended.o\0", 12) +
+                     "tail-of-table.o/");
   set_header(&state, "/0:1234");
   EXPECT_EQ(name_of(&state), "averyveryverylongname.o");
-  EXPECT_EQ(state.long_names[23], '\0') << "the '/' is overwritten";
+  EXPECT_EQ(state.long_names.window[23], '\0') << "the '/' is overwritten";
   EXPECT_EQ(parse_member_ref(&state).kind, MemberRefKind::plain)
       << "':' counts only in thin archives";
   set_header(&state, "/25");
@@ -80,8 +84,9 @@ TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
 
 TEST(ThinMemberRef, FilesOfTheirOwnAndMembersOfNestedArchives) {
   ArchiveState thin;
+  PositionedFile file;
   thin.is_thin = 1;
-  set_long_names(&thin, "sub/lib.a/\nobj/foo.o/\n\n");
+  set_long_names(&thin, &file, "sub/lib.a/\nobj/foo.o/\n\n");
   set_header(&thin, "/0:94");
   MemberRef ref = parse_member_ref(&thin);
   EXPECT_EQ(ref.kind, MemberRefKind::nested);
@@ -98,6 +103,7 @@ TEST(ThinMemberRef, FilesOfTheirOwnAndMembersOfNestedArchives) {
   set_header(&thin, "/21:94");
   EXPECT_EQ(name_of(&thin), "Invalid Thin archive member name\n");
   archive_release(&thin);
+  close_edited_file(&file);
 }
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {

@@ -120,7 +120,7 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
   }
   *member = parse_member_ref(nested);
   if (member->kind != MemberRefKind::invalid) return true;
-  report_error("%s", member->message);
+  if (member->message[0]) report_error("%s", member->message);
   return false;
 }
 
@@ -208,7 +208,7 @@ static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
   std::uint64_t current_member_size = padded_member_size(&outer->header);
   MemberRef ref = parse_member_ref(outer);
   if (ref.kind == MemberRefKind::invalid) {
-    report_error("%s", ref.message);
+    if (ref.message[0]) report_error("%s", ref.message);
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
