@@ -1,5 +1,6 @@
 # Bash completion for hdrtune: options, the keywords after each option, files
-# and directories (and nothing but those after "--").
+# and directories (and nothing but those after "--"). An ABI version is a
+# number: nothing is offered for it.
 
 _hdrtune_keywords() {
   case $1 in
@@ -10,7 +11,16 @@ _hdrtune_keywords() {
   esac
 }
 
-_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --help --version"
+# True for the long options that take a value, keywords or a number.
+_hdrtune_takes_value() {
+  case $1 in
+    --input-mach | --output-mach | --input-type | --output-type | --input-osabi | --output-osabi) return 0 ;;
+    --input-abiversion | --output-abiversion) return 0 ;;
+  esac
+  return 1
+}
+
+_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --input-abiversion --output-abiversion --check --help --version"
 
 # The long option that a possibly abbreviated name stands for, if unique.
 _hdrtune_resolve() {
@@ -29,7 +39,7 @@ _hdrtune_options_ended() {
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
     [[ $word == "--" ]] && return 0
-    if [[ $word == --* && -n $(_hdrtune_keywords "$(_hdrtune_resolve "$word")") ]]; then
+    if [[ $word == --* ]] && _hdrtune_takes_value "$(_hdrtune_resolve "$word")"; then
       # Step over the value: the next word, or the one after "=".
       if [[ ${COMP_WORDS[i + 1]} == "=" ]]; then i=$((i + 2)); else i=$((i + 1)); fi
     fi
@@ -58,10 +68,10 @@ _hdrtune() {
     option=$prev
   fi
   if [[ -n $option ]]; then
-    local keywords keyword
-    keywords=$(_hdrtune_keywords "$(_hdrtune_resolve "$option")")
-    if [[ -n $keywords ]]; then
-      for keyword in $keywords; do
+    local resolved keyword
+    resolved=$(_hdrtune_resolve "$option")
+    if _hdrtune_takes_value "$resolved"; then
+      for keyword in $(_hdrtune_keywords "$resolved"); do
         [[ ${keyword,,} == "${cur,,}"* ]] && COMPREPLY+=("$keyword")
       done
       return 0

@@ -82,6 +82,7 @@ RunOptions options;  // the run's options, chosen afresh for each input
 bool is_edited_field(std::size_t offset_in_header) {
   switch (offset_in_header) {
     case 7: return options.settings.output_osabi != -1;
+    case 8: return options.settings.output_abi_version != -1;
     case 16:
     case 17: return options.settings.output_type != -1;
     case 18:
@@ -161,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (data[0] & 2) settings.output_type = 2;
   if (data[0] & 4) settings.output_machine = 62;
   if (data[0] & 8) settings.input_type = 1;
+  if (data[0] & 16) settings.output_abi_version = 7;
   if (settings.output_osabi == -1 && settings.output_type == -1) settings.output_osabi = 3;
 
   std::vector<std::string> files = split_input(data + 1, size - 1);

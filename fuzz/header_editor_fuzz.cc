@@ -1,6 +1,6 @@
 // header_editor_fuzz.cc - the header editor on a file with random settings:
 // it must write one whole, correctly patched header at the start, or nothing
-// at all.
+// at all; a check writes nothing ever.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -40,6 +40,8 @@ std::vector<std::uint8_t> expected_header(const HeaderEditSettings &settings,
   if (settings.output_machine != -1) put_field(image, 18, settings.output_machine, big_endian);
   if (settings.output_type != -1) put_field(image, 16, settings.output_type, big_endian);
   if (settings.output_osabi != -1) image[7] = static_cast<std::uint8_t>(settings.output_osabi);
+  if (settings.output_abi_version != -1)
+    image[8] = static_cast<std::uint8_t>(settings.output_abi_version);
   return image;
 }
 
@@ -74,7 +76,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-  if (size < 8) return 0;
+  if (size < 10) return 0;
   RunOptions options;
   HeaderEditSettings &settings = options.settings;
   settings.input_machine = setting_from(data[0]);
@@ -85,7 +87,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   settings.output_type = setting_from(data[5]);
   settings.input_osabi = setting_from(data[6]);
   settings.output_osabi = setting_from(data[7]);
-  data += 8, size -= 8;
+  settings.input_abi_version = setting_from(data[8]);
+  settings.output_abi_version = setting_from(data[9]);
+  options.check = (data[3] & 0x80) != 0;
+  data += 10, size -= 10;
   if (size == 0) return 0;
 
   write_whole(data, size);
@@ -97,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   std::vector<std::uint8_t> after = read_whole(size);
 
   if (std::memcmp(after.data(), data, size) == 0) return 0;  // nothing written
+  if (options.check) std::abort();                           // a check wrote
   int header_size = data[4] == 1 ? 52 : 64;
   bool whole_header_fits =
       size >= static_cast<std::size_t>(header_size) && (data[4] == 1 || data[4] == 2);

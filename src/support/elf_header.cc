@@ -21,6 +21,7 @@ ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
   header.data_encoding = bytes[EI_DATA];
   header.version = bytes[EI_VERSION];
   header.osabi = bytes[EI_OSABI];
+  header.abi_version = bytes[EI_ABIVERSION];
   select_byte_order(bytes[EI_DATA]);
   header.e_type = static_cast<std::uint16_t>(field_get(bytes + E_TYPE_OFFSET, 2));
   header.e_machine = static_cast<std::uint16_t>(field_get(bytes + E_MACHINE_OFFSET, 2));
@@ -28,12 +29,13 @@ ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
 }
 
 void encode_output_fields(ElfHeader *header, std::int32_t e_machine, std::int32_t e_type,
-                          std::int32_t osabi) {
+                          std::int32_t osabi, std::int32_t abi_version) {
   select_byte_order(static_cast<unsigned char>(header->data_encoding));
   if (e_machine != -1)
     field_put(header->bytes + E_MACHINE_OFFSET, static_cast<std::uint16_t>(e_machine), 2);
   if (e_type != -1) field_put(header->bytes + E_TYPE_OFFSET, static_cast<std::uint16_t>(e_type), 2);
   if (osabi != -1) header->bytes[EI_OSABI] = static_cast<unsigned char>(osabi);
+  if (abi_version != -1) header->bytes[EI_ABIVERSION] = static_cast<unsigned char>(abi_version);
 }
 
 }  // namespace hdrtune

@@ -8,7 +8,7 @@ namespace hdrtune {
 
 // Identification: the first 16 bytes of every header.
 constexpr int EI_NIDENT = 16;
-constexpr int EI_CLASS = 4, EI_DATA = 5, EI_VERSION = 6, EI_OSABI = 7;
+constexpr int EI_CLASS = 4, EI_DATA = 5, EI_VERSION = 6, EI_OSABI = 7, EI_ABIVERSION = 8;
 constexpr char ELFMAG[] = "\177ELF";
 constexpr int SELFMAG = 4;
 
@@ -37,6 +37,7 @@ struct ElfHeader {
   int data_encoding;                       // EI_DATA
   int version;                             // EI_VERSION
   int osabi;                               // EI_OSABI
+  int abi_version;                         // EI_ABIVERSION
   std::uint16_t e_type;
   std::uint16_t e_machine;
 };
@@ -51,6 +52,6 @@ ElfHeader decode_elf_header(const unsigned char *bytes, int size);
 // Writes each output value that is not -1 into header->bytes, in the
 // header's own byte order; the decoded fields keep the values read.
 void encode_output_fields(ElfHeader *header, std::int32_t e_machine, std::int32_t e_type,
-                          std::int32_t osabi);
+                          std::int32_t osabi, std::int32_t abi_version);
 
 }  // namespace hdrtune

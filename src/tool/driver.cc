@@ -31,6 +31,9 @@ enum OptionCode {
   option_dry_run,
   option_list,
   option_skip_unmatched,
+  option_input_abi_version,
+  option_output_abi_version,
+  option_check,
 };
 
 const option long_option_table[] = {
@@ -46,6 +49,9 @@ const option long_option_table[] = {
     {"list", no_argument, nullptr, option_list},
     {"skip-unmatched", no_argument, nullptr, option_skip_unmatched},
     {"recursive", no_argument, nullptr, 'r'},
+    {"input-abiversion", required_argument, nullptr, option_input_abi_version},
+    {"output-abiversion", required_argument, nullptr, option_output_abi_version},
+    {"check", no_argument, nullptr, option_check},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -64,6 +70,9 @@ void show_usage(std::FILE *stream, int status) {
                "  --list                      Print each header's old and new values\n"
                "  --skip-unmatched            Skip headers that an input condition refuses\n"
                "  -r --recursive              Edit ELF files and archives under directories\n"
+               "  --input-abiversion <n>      Set input ABI version to <n>\n"
+               "  --output-abiversion <n>     Set output ABI version to <n>\n"
+               "  --check                     Report headers that differ from the output values\n"
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
                program_name);
@@ -100,6 +109,11 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case option_output_type: return (s.output_type = lookup_type(argument)) != -1;
     case option_input_osabi: return (s.input_osabi = lookup_osabi(argument)) != -1;
     case option_output_osabi: return (s.output_osabi = lookup_osabi(argument)) != -1;
+    case option_input_abi_version:
+      return (s.input_abi_version = lookup_abi_version(argument)) != -1;
+    case option_output_abi_version:
+      return (s.output_abi_version = lookup_abi_version(argument)) != -1;
+    case option_check: options->check = true; return true;
     case option_dry_run: options->dry_run = true; return true;
     case option_list: options->list = true; return true;
     case option_skip_unmatched: options->skip_unmatched = true; return true;
@@ -122,10 +136,10 @@ int edit_file(const RunOptions &options, const char *path) {
 // Not static: the compiler would drop a store that nothing reads.
 char **expanded_argv = nullptr;
 
-// A run that only reads (a listing, a dry run) ends as soon as the reader of
-// its output goes away, as any filter does. A run that writes never stops
-// half way through a tree for that: it goes on and reports the lost output
-// at the end.
+// A run that only reads (a listing, a dry run, a check) ends as soon as the
+// reader of its output goes away, as any filter does. A run that writes
+// never stops half way through a tree for that: it goes on and reports the
+// lost output at the end.
 static void set_broken_pipe_action(bool writes_files) {
   std::signal(SIGPIPE, writes_files ? SIG_IGN : SIG_DFL);
 }
@@ -135,6 +149,25 @@ static void set_broken_pipe_action(bool writes_files) {
 [[noreturn]] static void stop_interrupted(int signal) {
   report_error("interrupted by %s\n", interrupt_name(signal));
   end_by_signal(signal);
+}
+
+// What the options imply for one another, once all are known; usage when
+// nothing would be written or checked.
+static void settle_run_kind(RunOptions *options) {
+  // A dry run shows what the real run would write.
+  if (options->dry_run) options->list = true;
+  bool has_output = has_output_value(options->settings);
+  if (options->check) {
+    if (!has_output) show_usage(stderr, 1);
+    // A check compares and writes nothing. The input conditions choose the
+    // headers to check: one they refuse is left out, not a difference.
+    options->read_only = true;
+    options->skip_unmatched = true;
+  } else if (!has_output) {
+    if (!options->list) show_usage(stderr, 1);
+    // Nothing to write: list what the headers hold, reading only.
+    options->read_only = true;
+  }
 }
 
 int tool_main(int argc, char **argv) {
@@ -150,20 +183,15 @@ int tool_main(int argc, char **argv) {
     if (!apply_option(&options, code, optarg)) return 1;
 
   if (optind == argc) show_usage(stderr, 1);
-  // A dry run shows what the real run would write.
-  if (options.dry_run) options.list = true;
-  if (!has_output_value(options.settings)) {
-    if (!options.list) show_usage(stderr, 1);
-    // Nothing to write: list what the headers hold, reading only.
-    options.read_only = true;
-  }
+  settle_run_kind(&options);
   set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
 
   int status = 0;
   while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
   if (pending_interrupt()) stop_interrupted(pending_interrupt());
-  if (options.list && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+  bool prints_lines = options.list || options.check;
+  if (prints_lines && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
     report_error("standard output could not be written\n");
     status = 1;
   }

@@ -2,8 +2,9 @@
 //
 // Three steps on the header as a value: read it whole (16 identification
 // bytes, then the 36 or 48 its class implies), judge it against the input
-// conditions, and write it back over itself with the output values; nothing
-// else of the file is read or written.
+// conditions, and write it back over itself with the output values (or, in
+// a check, compare it with them); nothing else of the file is read or
+// written.
 #include "tool/header_editor.h"
 
 #include <cstring>
@@ -90,8 +91,9 @@ enum class Verdict { edit, unchanged, skipped, refused };
 Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
   // Retargeting to the machine the header already has is a no-op, unless a
-  // type or OSABI change was asked for as well.
-  if (s.output_machine == header.e_machine && s.output_type == -1 && s.output_osabi == -1)
+  // type, OSABI or ABI version change was asked for as well.
+  if (s.output_machine == header.e_machine && s.output_type == -1 && s.output_osabi == -1 &&
+      s.output_abi_version == -1)
     return Verdict::unchanged;
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
@@ -103,6 +105,7 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
       {ListField::machine, s.input_machine, header.e_machine, "e_machine", true},
       {ListField::type, s.input_type, header.e_type, "e_type", true},
       {ListField::osabi, s.input_osabi, header.osabi, "EI_OSABI", true},
+      {ListField::abi_version, s.input_abi_version, header.abi_version, "EI_ABIVERSION", true},
   };
   for (const Condition &c : conditions) {
     if (c.wanted == -1 || c.wanted == c.found) continue;
@@ -116,13 +119,32 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
   return Verdict::edit;
 }
 
+ElfHeader with_output_values(const ElfHeader &header, const HeaderEditSettings &s) {
+  ElfHeader edited = header;
+  encode_output_fields(&edited, s.output_machine, s.output_type, s.output_osabi,
+                       s.output_abi_version);
+  return edited;
+}
+
+// A check: the header holds every output value when writing them would not
+// change a byte of it. A header that differs is a failure with a line on the
+// standard output, not an error message.
+int check_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
+  ElfHeader edited = with_output_values(header, options.settings);
+  if (std::memcmp(edited.bytes, header.bytes, header.size) != 0) {
+    list_differences(display_name, header, options.settings);
+    return 1;
+  }
+  if (options.list) list_as_wanted(display_name);
+  return 0;
+}
+
 // Writes the output values over the header where it stands (unless this is a
 // dry run) and lists the change.
 int apply_and_write(const RunOptions &options, const char *display_name, PositionedFile *file,
                     std::uint64_t offset, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
-  ElfHeader edited = header;
-  encode_output_fields(&edited, s.output_machine, s.output_type, s.output_osabi);
+  ElfHeader edited = with_output_values(header, s);
   if (!options.dry_run) {
     int error = file_write(file, offset, edited.bytes, edited.size);
     if (error != 0) {
@@ -141,7 +163,10 @@ int edit_object(const RunOptions &options, const char *display_name, PositionedF
   ElfHeader header;
   if (!read_header(display_name, file, offset, size_limit, &header)) return 1;
   if (!is_editable(display_name, header)) return 1;
-  switch (judge_header(options, display_name, header)) {
+  Verdict verdict = judge_header(options, display_name, header);
+  if (options.check && (verdict == Verdict::edit || verdict == Verdict::unchanged))
+    return check_header(options, display_name, header);
+  switch (verdict) {
     case Verdict::refused: return 1;
     case Verdict::skipped: return 0;
     case Verdict::unchanged:

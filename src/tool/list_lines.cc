@@ -22,6 +22,7 @@ ValueText value_text(ListField field, int value) {
     case ListField::machine: keyword = keyword_for(machine_keywords, value); break;
     case ListField::type: keyword = keyword_for(type_keywords, value); break;
     case ListField::osabi: keyword = keyword_for(osabi_keywords, value); break;
+    case ListField::abi_version: break;
   }
   ValueText v;
   if (keyword)
@@ -37,6 +38,7 @@ const char *field_name(ListField field) {
     case ListField::machine: return "machine";
     case ListField::type: return "type";
     case ListField::osabi: return "OSABI";
+    case ListField::abi_version: return "ABI version";
   }
   return "";
 }
@@ -61,12 +63,30 @@ void print_name(const char *name) {
   std::fputs(": ", stdout);
 }
 
-// Prints "FIELD OLD -> NEW" when the output value was given.
-void print_change(const char **separator, ListField field, int old_value, std::int32_t new_value) {
-  if (new_value == -1) return;
-  std::printf("%s%s %s -> %s", *separator, field_name(field), value_text(field, old_value).text,
-              value_text(field, new_value).text);
-  *separator = ", ";
+// One output value beside what the header holds; `wanted` is -1 when the
+// value was not asked, and otherwise cut to the field's width.
+struct OutputField {
+  ListField field;
+  int found;
+  std::int32_t wanted;
+};
+
+std::int32_t as_stored(std::int32_t value, std::int32_t mask) {
+  return value == -1 ? -1 : value & mask;
+}
+
+// The output values in the order lines show them.
+struct OutputFields {
+  OutputField rows[4];
+};
+
+OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s) {
+  return {{
+      {ListField::machine, header.e_machine, as_stored(s.output_machine, 0xffff)},
+      {ListField::type, header.e_type, as_stored(s.output_type, 0xffff)},
+      {ListField::osabi, header.osabi, as_stored(s.output_osabi, 0xff)},
+      {ListField::abi_version, header.abi_version, as_stored(s.output_abi_version, 0xff)},
+  }};
 }
 
 }  // namespace
@@ -87,24 +107,47 @@ void list_skipped(const char *name, ListField field, int found, int wanted) {
               value_text(field, wanted).text);
 }
 
+// The ABI version is 0 in nearly every object: a listing names it only
+// where it is not, so that the lines of ordinary files stay short.
 void list_current_values(const char *name, const ElfHeader &header) {
   print_name(name);
-  std::printf("machine %s, type %s, OSABI %s\n",
+  std::printf("machine %s, type %s, OSABI %s",
               value_text(ListField::machine, header.e_machine).text,
               value_text(ListField::type, header.e_type).text,
               value_text(ListField::osabi, header.osabi).text);
+  if (header.abi_version != 0) std::printf(", ABI version %d", header.abi_version);
+  std::fputs("\n", stdout);
 }
 
 void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s) {
   const char *separator = "";
   print_name(name);
-  print_change(&separator, ListField::machine, old_header.e_machine,
-               s.output_machine == -1 ? -1 : static_cast<std::uint16_t>(s.output_machine));
-  print_change(&separator, ListField::type, old_header.e_type,
-               s.output_type == -1 ? -1 : static_cast<std::uint16_t>(s.output_type));
-  print_change(&separator, ListField::osabi, old_header.osabi,
-               s.output_osabi == -1 ? -1 : static_cast<unsigned char>(s.output_osabi));
+  OutputFields fields = output_fields(old_header, s);
+  for (const OutputField &f : fields.rows) {
+    if (f.wanted == -1) continue;
+    std::printf("%s%s %s -> %s", separator, field_name(f.field), value_text(f.field, f.found).text,
+                value_text(f.field, f.wanted).text);
+    separator = ", ";
+  }
   std::fputs("\n", stdout);
+}
+
+void list_differences(const char *name, const ElfHeader &header, const HeaderEditSettings &s) {
+  const char *separator = "";
+  print_name(name);
+  OutputFields fields = output_fields(header, s);
+  for (const OutputField &f : fields.rows) {
+    if (f.wanted == -1 || f.wanted == f.found) continue;
+    std::printf("%s%s %s, wanted %s", separator, field_name(f.field),
+                value_text(f.field, f.found).text, value_text(f.field, f.wanted).text);
+    separator = "; ";
+  }
+  std::fputs("\n", stdout);
+}
+
+void list_as_wanted(const char *name) {
+  print_name(name);
+  std::fputs("as wanted\n", stdout);
 }
 
 }  // namespace hdrtune

@@ -7,7 +7,7 @@
 namespace hdrtune {
 
 // The fields an input condition checks, as a skip line names them.
-enum class ListField { elf_class, machine, type, osabi };
+enum class ListField { elf_class, machine, type, osabi, abi_version };
 
 // NAME: unchanged
 void list_unchanged(const char *name);
@@ -15,9 +15,15 @@ void list_unchanged(const char *name);
 void list_passed_over(const char *name, const char *why);
 // NAME: skipped (FIELD FOUND, wanted WANTED)
 void list_skipped(const char *name, ListField field, int found, int wanted);
-// NAME: machine M, type T, OSABI O
+// NAME: machine M, type T, OSABI O[, ABI version V where V is not 0]
 void list_current_values(const char *name, const ElfHeader &header);
-// NAME: machine OLD -> NEW, type OLD -> NEW, OSABI OLD -> NEW, each as asked.
+// NAME: machine OLD -> NEW, type OLD -> NEW, OSABI OLD -> NEW,
+// ABI version OLD -> NEW, each as asked.
 void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s);
+// NAME: FIELD FOUND, wanted WANTED; ... for each output value asked that the
+// header does not hold.
+void list_differences(const char *name, const ElfHeader &header, const HeaderEditSettings &s);
+// NAME: as wanted
+void list_as_wanted(const char *name);
 
 }  // namespace hdrtune

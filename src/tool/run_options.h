@@ -19,6 +19,8 @@ struct HeaderEditSettings {
   std::int32_t output_type = -1;
   std::int32_t input_osabi = -1;
   std::int32_t output_osabi = -1;
+  std::int32_t input_abi_version = -1;
+  std::int32_t output_abi_version = -1;
 };
 
 // Built once by the driver from the command line and passed down.
@@ -29,12 +31,14 @@ struct RunOptions {
   bool skip_unmatched = false;  // leave headers that a given input condition refuses
   bool read_only = false;       // nothing is written: open every file for reading only
   bool recursive = false;       // an operand that is a directory is walked
+  bool check = false;           // report headers that differ from the output values, write nothing
 };
 
 // True when at least one output value was given. Without one, a run with
 // --list lists each header's current values instead of editing it.
 inline bool has_output_value(const HeaderEditSettings &s) {
-  return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1;
+  return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1 ||
+         s.output_abi_version != -1;
 }
 
 // A run that writes locks each file for itself; a listing or a dry run only

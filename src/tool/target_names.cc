@@ -1,4 +1,5 @@
-// target_names.cc - keywords for machines, file types and OSABIs.
+// target_names.cc - keywords for machines, file types and OSABIs, and ABI
+// version numbers.
 #include "tool/target_names.h"
 
 #include <strings.h>
@@ -43,6 +44,17 @@ std::int32_t lookup_keyword(const KeywordTable &table, const char *keyword) {
   for (const KeywordRow &row : table)
     if (strcasecmp(row.name, keyword) == 0) return row.value;
   report_error("Unknown %s: %s\n", table.what, keyword);
+  return -1;
+}
+
+std::int32_t lookup_abi_version(const char *text) {
+  std::int32_t value = 0;
+  const char *c = text;
+  // Stops at the first byte that is not a digit, or once the value is too
+  // large, so that a long run of digits can't overflow.
+  for (; *c >= '0' && *c <= '9' && value <= 255; ++c) value = value * 10 + (*c - '0');
+  if (c != text && *c == '\0' && value <= 255) return value;
+  report_error("Unknown ABI version: %s\n", text);
   return -1;
 }
 

@@ -1,4 +1,5 @@
-// target_names.h - keywords for machines, file types and OSABIs.
+// target_names.h - keywords for machines, file types and OSABIs, and ABI
+// version numbers.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +38,10 @@ inline std::int32_t lookup_type(const char *keyword) {
 inline std::int32_t lookup_osabi(const char *keyword) {
   return lookup_keyword(osabi_keywords, keyword);
 }
+
+// An ABI version: a decimal number from 0 to 255 in digits only, or -1
+// after reporting it as unknown, as a keyword would be.
+std::int32_t lookup_abi_version(const char *text);
 
 // The first keyword the table gives for a number, or null when none has it.
 const char *keyword_for(const KeywordTable &table, std::int32_t value);

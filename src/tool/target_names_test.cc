@@ -50,5 +50,19 @@ TEST(TargetNames, NumbersPrefixesAndBlanksAreRefused) {
   EXPECT_EQ(refusal(lookup_osabi, "Linux2", &result), "hdrtune: Error: Unknown OSABI: Linux2\n");
 }
 
+TEST(TargetNames, AbiVersionsAreDecimalNumbersUpTo255) {
+  EXPECT_EQ(lookup_abi_version("0"), 0);
+  EXPECT_EQ(lookup_abi_version("7"), 7);
+  EXPECT_EQ(lookup_abi_version("255"), 255);
+  EXPECT_EQ(lookup_abi_version("0255"), 255);
+  std::int32_t result = 0;
+  for (const char *text :
+       {"256", "-1", "+1", "0x1", " 1", "1 ", "", "1e2", "99999999999999999999"}) {
+    EXPECT_EQ(refusal(lookup_abi_version, text, &result),
+              std::string("hdrtune: Error: Unknown ABI version: ") + text + "\n");
+    EXPECT_EQ(result, -1) << text;
+  }
+}
+
 }  // namespace
 }  // namespace hdrtune
