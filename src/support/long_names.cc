@@ -30,9 +30,13 @@ bool is_recorded_end(const LongNameTable *table, std::uint64_t position) {
   return at < table->end_count && table->ends[at] == position;
 }
 
+// Members mostly come in the order of their names in the table, so a new
+// end mostly goes last.
 bool record_end(LongNameTable *table, std::uint64_t position) {
-  std::size_t at = first_end_from(table, position);
-  if (at < table->end_count && table->ends[at] == position) return true;
+  std::size_t count = table->end_count;
+  std::size_t at =
+      count > 0 && table->ends[count - 1] < position ? count : first_end_from(table, position);
+  if (at < count && table->ends[at] == position) return true;
   if (table->end_count == table->end_capacity) {
     std::size_t capacity = table->end_capacity ? table->end_capacity * 2 : 64;
     auto *ends =
@@ -41,8 +45,8 @@ bool record_end(LongNameTable *table, std::uint64_t position) {
     table->ends = ends;
     table->end_capacity = capacity;
   }
-  std::memmove(table->ends + at + 1, table->ends + at,
-               (table->end_count - at) * sizeof(std::uint64_t));
+  if (at < count)
+    std::memmove(table->ends + at + 1, table->ends + at, (count - at) * sizeof(std::uint64_t));
   table->ends[at] = position;
   ++table->end_count;
   return true;
@@ -93,11 +97,14 @@ LongNameStatus find_end(LongNameTable *table, PositionedFile *file, std::uint64_
     }
     const char *from = table->window + (index - table->window_start);
     std::size_t rest = table->window_length - (index - table->window_start);
-    std::size_t length = strnlen(from, rest);
+    // Names end at a newline far more often than at a NUL: look for it
+    // first, so that the search for a NUL stops at the name's end.
+    std::size_t length = rest;
     if (newline_ends) {
-      const void *newline = std::memchr(from, '\n', length);
+      const void *newline = std::memchr(from, '\n', rest);
       if (newline) length = static_cast<const char *>(newline) - from;
     }
+    length = strnlen(from, length);
     bool at_table_end = table->window_start + table->window_length == table->size;
     if (length < rest || at_table_end) {
       *end = index + length;

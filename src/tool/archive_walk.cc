@@ -31,17 +31,13 @@ static std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {
   return a + b < a ? UINT64_MAX : a + b;
 }
 
-static std::uint64_t padded_member_size(const ArHeader *header) {
-  return padded_size(member_size(header));
-}
-
 // A member whose data would end past the end of the archive: the archive was
 // cut short or the size is wrong, and what lies behind the size is not the
 // next member. The member's header is edited all the same; this says that
 // the archive is damaged there.
 static bool data_runs_past_end(const ArchiveState *state, const char *display_name,
-                               std::uint64_t data_offset) {
-  if (archive_holds(state, data_offset, member_size(&state->header))) return false;
+                               std::uint64_t data_offset, std::uint64_t data_size) {
+  if (archive_holds(state, data_offset, data_size)) return false;
   report_error("%s: member data runs past the end of the archive\n", display_name);
   return true;
 }
@@ -58,16 +54,16 @@ static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, st
 // With pass_over_non_elf, a member that is not an ELF file is left alone.
 static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
                                         const char *display_name, std::uint64_t data_offset,
-                                        std::uint64_t current_member_size, bool pass_over_non_elf) {
-  outer->next_header_offset = add_saturating(outer->next_header_offset, current_member_size);
+                                        bool pass_over_non_elf) {
+  std::uint64_t data_size = member_size(&outer->header);
+  outer->next_header_offset = add_saturating(outer->next_header_offset, padded_size(data_size));
   MemberResult result = MemberResult::edited;
   // The header must fit in the member's own data: not in its pad byte, nor
   // over the next member's header.
-  std::uint64_t data_size = member_size(&outer->header);
   if (!pass_over_non_elf || starts_with_elf_magic(outer->file, data_offset, data_size))
     result = result_of(edit_object(options, display_name, outer->file, data_offset, data_size));
   if (offset_reachable(outer->next_header_offset) &&
-      data_runs_past_end(outer, display_name, data_offset))
+      data_runs_past_end(outer, display_name, data_offset, data_size))
     return MemberResult::walk_ends;
   return result;
 }
@@ -166,10 +162,11 @@ static MemberResult edit_found_nested_member(const RunOptions &options, ArchiveS
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  MemberResult result = result_of(
-      edit_object(options, display_name, nested->file, data_offset, member_size(&nested->header)));
+  std::uint64_t data_size = member_size(&nested->header);
+  MemberResult result =
+      result_of(edit_object(options, display_name, nested->file, data_offset, data_size));
   // The thin archive's own walk is intact: it goes on with its next member.
-  if (data_runs_past_end(nested, display_name, data_offset)) return MemberResult::failed;
+  if (data_runs_past_end(nested, display_name, data_offset, data_size)) return MemberResult::failed;
   return result;
 }
 
@@ -205,7 +202,6 @@ static MemberResult edit_nested_reference(const RunOptions &options, const Archi
 static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
                                 ArchiveState *nested, bool pass_over_non_elf) {
   std::uint64_t data_offset = outer->next_header_offset;
-  std::uint64_t current_member_size = padded_member_size(&outer->header);
   MemberRef ref = parse_member_ref(outer);
   if (ref.kind == MemberRefKind::invalid) {
     if (ref.message[0]) report_error("%s", ref.message);
@@ -219,10 +215,10 @@ static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
-  MemberResult result = ref.kind == MemberRefKind::thin_file
-                            ? edit_member_file(options, outer, nested, ref, display_name)
-                            : edit_regular_member(options, outer, display_name, data_offset,
-                                                  current_member_size, pass_over_non_elf);
+  MemberResult result =
+      ref.kind == MemberRefKind::thin_file
+          ? edit_member_file(options, outer, nested, ref, display_name)
+          : edit_regular_member(options, outer, display_name, data_offset, pass_over_non_elf);
   std::free(display_name);
   return result;
 }
