@@ -9,6 +9,8 @@ straddle OBJECT ARCHIVE: writes ARCHIVE with four members of OBJECT's first 64
 expected ARCHIVE OUT OSABI TYPE: writes OUT, a copy of ARCHIVE in which every
   ELF header (each "\\x7fELF" in the file) has the OSABI byte OSABI and, in its
   own byte order, the e_type TYPE: what editing every member must give.
+thin ARCHIVE OUT: writes OUT, a thin archive with a reference "/0:OFFSET" to
+  each member header of ARCHIVE (an archive without an index).
 list ARCHIVE: prints the line --list gives for each member that `llvm-ar t`
   names, with the values `llvm-readelf -h` reads from the extracted member.
 """
@@ -37,6 +39,20 @@ def straddle(obj, archive):
         for i, size in enumerate(sizes):
             name = b"m%d-a-name-that-fills-its-forty.o" % i
             out.write(member(name, elf + b"\0" * (size - 40 - 64)))
+
+
+def thin(archive, out):
+    data = open(archive, "rb").read()
+    table = archive.encode() + b"/\n"
+    refs = b""
+    at = 8
+    while at < len(data):
+        size = int(data[at + 48:at + 58])
+        refs += HEADER % (b"/0:%d" % at, b"0", b"0", b"0", b"644", b"%d" % size)
+        at += 60 + size + size % 2
+    with open(out, "wb") as f:
+        f.write(b"!<thin>\n" + HEADER % (b"//", b"", b"", b"", b"", b"%d" % len(table)))
+        f.write(table + b"\n" * (len(table) % 2) + refs)
 
 
 def expected(archive, out, osabi, e_type):
@@ -84,6 +100,8 @@ def list_members(archive):
 
 if sys.argv[1] == "straddle":
     straddle(sys.argv[2], sys.argv[3])
+elif sys.argv[1] == "thin":
+    thin(sys.argv[2], sys.argv[3])
 elif sys.argv[1] == "expected":
     expected(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
 else:
