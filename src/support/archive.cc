@@ -317,6 +317,7 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
+  state->is_bsd = 0;
   switch (read_member_header(file, state->next_header_offset, &state->header)) {
     case HeaderRead::whole: break;
     case HeaderRead::nothing: return 0;  // no members at all
