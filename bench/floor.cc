@@ -5,7 +5,9 @@
 // Archives: one pread per member header and per ELF header, one pwrite per
 // edited header; the index is skipped by its size and the long-name table is
 // read once. Thin members are opened by their path relative to the archive's
-// directory.
+// directory. A member named "#1/N" (the BSD way) has its name in the first N
+// bytes of its data: one pread brings the name and the ELF header after it,
+// and a name starting "__.SYMDEF" is the index.
 //
 // --windowed changes how regular archives are read: in 64 KiB pread windows,
 // the first at offset 0 (it holds the magic too). Member headers and ELF
@@ -60,7 +62,21 @@ static int open_parent(const char *path) {
 }
 
 static bool is_index(const char *m) {
-  return m[0] == '/' && (m[1] == ' ' || !std::memcmp(m, "/SYM64/ ", 8));
+  return (m[0] == '/' && (m[1] == ' ' || !std::memcmp(m, "/SYM64/ ", 8))) ||
+         (m[0] == '_' && !std::memcmp(m, "__.SYMDEF", 9));
+}
+
+// N for a member named "#1/N", else 0.
+static off_t bsd_name_size(const char *m) {
+  return m[0] != '#' || std::memcmp(m, "#1/", 3) ? 0 : std::strtoll(m + 3, nullptr, 10);
+}
+
+static void edit_bsd_at(int fd, off_t at, off_t name_size, const char *path) {
+  unsigned char h[256 + 64];
+  if (name_size > 256) fail("long BSD name", path);
+  if (pread(fd, h, name_size + 64, at) < name_size + 52) fail("short ELF header", path);
+  if (!std::memcmp(h, "__.SYMDEF", 9)) return;  // the index
+  edit_header(fd, h + name_size, at + name_size, path);
 }
 
 static void edit_archive(int fd, bool thin, const char *path) {
@@ -78,7 +94,11 @@ static void edit_archive(int fd, bool thin, const char *path) {
       continue;
     }
     if (!thin) {
-      edit_at(fd, data, path);
+      off_t name_size = bsd_name_size(m);
+      if (name_size)
+        edit_bsd_at(fd, data, name_size, path);
+      else
+        edit_at(fd, data, path);
       continue;
     }
     at = data;  // a thin archive holds no member data
@@ -104,9 +124,12 @@ static void edit_archive(int fd, bool thin, const char *path) {
 static void edit_archive_windowed(int fd, ssize_t filled, const char *path) {
   off_t base = 0;
   for (off_t at = 8;;) {
-    // A member header and the ELF header after it must both be in the window,
-    // unless the file ends first.
-    if (at + 60 + 64 > base + filled && filled == kWindow) {
+    // A member header, its BSD name and the ELF header after them must all be
+    // in the window, unless the file ends first.
+    off_t need = 60 + 64;
+    if (at + 60 <= base + filled)
+      need += bsd_name_size(reinterpret_cast<char *>(window + (at - base)));
+    if (at + need > base + filled && filled == kWindow) {
       filled = pread(fd, window, kWindow, at);
       if (filled < 0) fail("pread", path);
       base = at;
@@ -114,8 +137,11 @@ static void edit_archive_windowed(int fd, ssize_t filled, const char *path) {
     if (at + 60 > base + filled) break;  // end of the archive
     const char *m = reinterpret_cast<const char *>(window + (at - base));
     off_t size = std::strtoll(m + 48, nullptr, 10), data = at + 60;
+    off_t name_size = bsd_name_size(m);
     at = data + size + (size & 1);
     if (is_index(m) || !std::memcmp(m, "// ", 3)) continue;
+    if (name_size && !std::memcmp(window + (data - base), "__.SYMDEF", 9)) continue;
+    data += name_size;
     if (data + 52 > base + filled) fail("short ELF header", path);
     edit_header(fd, window + (data - base), data, path);
   }

@@ -1,7 +1,8 @@
 // archive_walk_fuzz.cc - the archive walk on regular, thin and nested archives
 // written from the input into a private directory. Every byte the walk changes
 // must be an edited field of an ELF header that stands where a member's data
-// starts; nothing else in any file may change. Member data lies inside a
+// starts (or just after the name a BSD member keeps there); nothing else in
+// any file may change. Member data lies inside a
 // regular archive, or at the start of a thin archive's member file: a file
 // that is not a regular archive, reached through a nested reference, must
 // stay as it was.
@@ -91,12 +92,26 @@ bool is_edited_field(std::size_t offset_in_header) {
   }
 }
 
+// True when a member header named "#1/N" (the BSD way, ending in "`\n")
+// ends N bytes before start: the N bytes hold the member's name.
+bool follows_bsd_name(const std::string &after, std::size_t start) {
+  for (std::size_t end = 68; end <= start; ++end) {
+    if (after[end - 2] != '`' || after[end - 1] != '\n') continue;
+    std::size_t header = end - 60;
+    if (after.compare(header, 3, "#1/") != 0) continue;
+    if (end + std::strtoull(after.c_str() + header + 3, nullptr, 10) == start) return true;
+  }
+  return false;
+}
+
 // A header may start at offset 0 of a member file, or just after a member
-// header (ending in "`\n") in an archive.
+// header (ending in "`\n") in an archive, or after the name that follows a
+// member header named "#1/N".
 bool is_header_start(const std::string &after, std::size_t start, bool in_archive) {
   if (after.compare(start, 4, "\177ELF") != 0) return false;
   if (!in_archive) return start == 0;
-  return start >= 68 && after[start - 2] == '`' && after[start - 1] == '\n';
+  if (start >= 68 && after[start - 2] == '`' && after[start - 1] == '\n') return true;
+  return follows_bsd_name(after, start);
 }
 
 void check_changes(const std::string &before, const std::string &after, bool in_archive) {

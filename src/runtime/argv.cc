@@ -31,44 +31,55 @@ bool is_blank(const char *text) { return *skip_space(text) == '\0'; }
 // backslash (and, as for any string, the terminating NUL).
 const char word_breaks[] = " \t\n\v\f\r'\"\\";
 
+// How the bytes read so far quote the next one.
+struct Quoting {
+  bool escape = false, single_quoted = false, double_quoted = false;
+};
+
+bool is_unquoted(const Quoting &q) { return !q.escape && !q.single_quoted && !q.double_quoted; }
+
+// Takes one byte that is not plain: it is copied to *word, or it changes the
+// quoting.
+void take_quoted_byte(Quoting *q, char c, char **word) {
+  if (q->escape) {
+    *(*word)++ = c;
+    q->escape = false;
+  } else if (c == '\\') {
+    q->escape = true;
+  } else if (q->single_quoted) {
+    if (c == '\'')
+      q->single_quoted = false;
+    else
+      *(*word)++ = c;
+  } else if (q->double_quoted) {
+    if (c == '"')
+      q->double_quoted = false;
+    else
+      *(*word)++ = c;
+  } else if (c == '\'') {
+    q->single_quoted = true;
+  } else if (c == '"') {
+    q->double_quoted = true;
+  } else {
+    *(*word)++ = c;
+  }
+}
+
 // Copies one word, with quotes and backslashes resolved, from text into word.
 // Returns the position just after the word.
 const char *read_word(const char *text, char *word) {
-  bool escape = false, single_quoted = false, double_quoted = false;
+  Quoting quoting;
   const char *p = text;
   for (; *p; ++p) {
     // Outside quotes and escapes, most bytes are copied as they are: a whole
     // run of them at once, as a list of paths is mostly such runs.
-    if (!escape && !single_quoted && !double_quoted) {
+    if (is_unquoted(quoting)) {
       std::size_t run = std::strcspn(p, word_breaks);
       std::memcpy(word, p, run);
       word += run, p += run;
-      if (!*p) break;
+      if (!*p || is_space(*p)) break;
     }
-    char c = *p;
-    if (is_space(c) && !escape && !single_quoted && !double_quoted) break;
-    if (escape) {
-      *word++ = c;
-      escape = false;
-    } else if (c == '\\') {
-      escape = true;
-    } else if (single_quoted) {
-      if (c == '\'')
-        single_quoted = false;
-      else
-        *word++ = c;
-    } else if (double_quoted) {
-      if (c == '"')
-        double_quoted = false;
-      else
-        *word++ = c;
-    } else if (c == '\'') {
-      single_quoted = true;
-    } else if (c == '"') {
-      double_quoted = true;
-    } else {
-      *word++ = c;
-    }
+    take_quoted_byte(&quoting, *p, &word);
   }
   *word = '\0';
   return p;

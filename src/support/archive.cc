@@ -23,6 +23,8 @@ static const char index32_name[] = "/               ";
 static const char index64_name[] = "/SYM64/         ";
 static const char long_names_name[] = "//              ";
 
+static bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
+
 std::uint64_t header_number(const char *header, int offset, int *end_offset) {
   int pos = offset;
   while (pos < ar_header_size && is_space(header[pos])) ++pos;
@@ -34,9 +36,13 @@ std::uint64_t header_number(const char *header, int offset, int *end_offset) {
   int digits_start = pos;
   std::uint64_t value = 0;
   bool overflow = false;
-  for (; pos < ar_header_size && header[pos] >= '0' && header[pos] <= '9'; ++pos) {
-    unsigned digit = header[pos] - '0';
-    if (value > (UINT64_MAX - digit) / 10) overflow = true;
+  for (; pos < ar_header_size; ++pos) {
+    // Any byte below '0' wraps to a large number: one test finds the end.
+    unsigned digit = static_cast<unsigned char>(header[pos]) - unsigned{'0'};
+    if (digit > 9) break;
+    // value * 10 + digit > UINT64_MAX, without a division for every digit.
+    if (value >= UINT64_MAX / 10 && (value > UINT64_MAX / 10 || digit > UINT64_MAX % 10))
+      overflow = true;
     value = value * 10 + digit;
   }
   if (pos == digits_start) {
@@ -75,6 +81,38 @@ HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHead
 
 static bool name_is(const ArchiveState *state, const char *special_name) {
   return std::memcmp(state->header.ar_name, special_name, ar_name_size) == 0;
+}
+
+bool is_bsd_long_name(const ArHeader *header, std::uint64_t *name_size) {
+  const char *name = header->ar_name;
+  if (std::memcmp(name, "#1/", 3) != 0 || !is_decimal_digit(name[3])) return false;
+  int end = 3;
+  std::uint64_t size = 0;
+  for (; end < ar_name_size && is_decimal_digit(name[end]); ++end)
+    size = size * 10 + (name[end] - '0');
+  for (int pos = end; pos < ar_name_size; ++pos)
+    if (name[pos] != ' ') return false;
+  *name_size = size;
+  return true;
+}
+
+bool is_bsd_index_name(const char *name, std::size_t length) {
+  static const char *const names[] = {"__.SYMDEF", "__.SYMDEF SORTED", "__.SYMDEF_64",
+                                      "__.SYMDEF_64 SORTED"};
+  for (const char *index_name : names)
+    if (length == std::strlen(index_name) && std::memcmp(name, index_name, length) == 0)
+      return true;
+  return false;
+}
+
+// An archive is taken for one written the BSD way when its first member has
+// a "#1/N" name or is a BSD index under a short name.
+static bool names_bsd_archive(const ArHeader *first) {
+  std::uint64_t name_size = 0;
+  if (is_bsd_long_name(first, &name_size)) return true;
+  std::size_t length = ar_name_size;
+  while (length > 0 && first->ar_name[length - 1] == ' ') --length;
+  return is_bsd_index_name(first->ar_name, length);
 }
 
 std::uint64_t padded_size(std::uint64_t size) {
@@ -240,6 +278,18 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   return false;
 }
 
+// Steps over (or reads) the archive index that stands first, as the System V
+// scheme writes it.
+static bool step_over_index(ArchiveState *state, const char *path, int read_index) {
+  if (name_is(state, index32_name)) return archive_read_index(state, 4, read_index) != 0;
+  if (name_is(state, index64_name)) {
+    state->index_is_64bit = 1;
+    return archive_read_index(state, 8, read_index) != 0;
+  }
+  if (read_index) std::printf("%s has no archive index\n", path);
+  return true;
+}
+
 int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
                  int read_index) {
   state->file = file;
@@ -257,6 +307,7 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
+  state->is_bsd = 0;
   switch (read_member_header(file, state->next_header_offset, &state->header)) {
     case HeaderRead::whole: break;
     case HeaderRead::nothing: return 0;  // no members at all
@@ -264,14 +315,8 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
       report_error("%s: failed to read archive header\n", path);
       return 1;
   }
-  if (name_is(state, index32_name)) {
-    if (!archive_read_index(state, 4, read_index)) return 1;
-  } else if (name_is(state, index64_name)) {
-    state->index_is_64bit = 1;
-    if (!archive_read_index(state, 8, read_index)) return 1;
-  } else if (read_index) {
-    std::printf("%s has no archive index\n", path);
-  }
+  state->is_bsd = !is_thin && names_bsd_archive(&state->header);
+  if (!step_over_index(state, path, read_index)) return 1;
   if (!name_is(state, long_names_name)) return 0;
   return load_long_names(state, path) ? 0 : 1;
 }
@@ -281,9 +326,12 @@ static void free_buffers(ArchiveState *state) {
   std::free(state->index_offsets);
   std::free(state->symbol_names);
   long_names_release(&state->long_names);
+  std::free(state->bsd_name);
   state->file_name = nullptr;
   state->index_offsets = nullptr;
   state->symbol_names = nullptr;
+  state->bsd_name = nullptr;
+  state->bsd_name_capacity = 0;
   state->index_count = 0;
   state->symbol_names_size = 0;
 }

@@ -44,6 +44,13 @@ struct ArchiveState {
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
+  std::uint64_t member_data_offset = 0;  // where the data of the member in `header` starts
+  // The archive's first member is named the BSD way ("#1/N" or a "__.SYMDEF"
+  // index): its short names lose their trailing spaces, and its index is
+  // stepped over where the walk meets it.
+  int is_bsd = 0;
+  char *bsd_name = nullptr;  // owned; the last "#1/N" name read from a member's data
+  std::size_t bsd_name_capacity = 0;
   PositionedFile nested_file;     // the file a nested state opened itself; `file` points here
   int close_failed = 0;           // a nested archive switched away from did not close cleanly
   int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
@@ -61,6 +68,14 @@ bool has_valid_fmag(const ArHeader *header);
 // True when the size bytes from offset on lie within the archive, as large as
 // it was when it was opened.
 bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size);
+
+// An ar_name of "#1/" followed by decimal digits N and then only spaces: a
+// BSD long name, held by the first N bytes of the member's data. True with N
+// in *name_size.
+bool is_bsd_long_name(const ArHeader *header, std::uint64_t *name_size);
+// The four names of a BSD archive's index: "__.SYMDEF", "__.SYMDEF SORTED",
+// "__.SYMDEF_64" and "__.SYMDEF_64 SORTED".
+bool is_bsd_index_name(const char *name, std::size_t length);
 
 // What a file's first bytes (up to 8 of them, `got` in all) say it is.
 enum class FileKind { elf, archive, thin_archive, other };

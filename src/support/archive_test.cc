@@ -80,6 +80,44 @@ TEST(HeaderNumber, StopsAtTheGraveAccentAndAtTheHeadersEnd) {
   delete[] digits;
 }
 
+// The largest number converts; one digit more, or a larger last digit,
+// saturates. A minus sign shows which happened.
+TEST(HeaderNumber, SaturatesFromTheFirstNumberPastTheLargest) {
+  auto convert = [](const std::string &text) {
+    std::string header = padded_field(text, ar_header_size);
+    return header_number(header.data(), 0, nullptr);
+  };
+  EXPECT_EQ(convert("-18446744073709551615"), 1u);
+  EXPECT_EQ(convert("-18446744073709551609"), 7u);
+  EXPECT_EQ(convert("-18446744073709551616"), UINT64_MAX);
+  EXPECT_EQ(convert("-18446744073709551620"), UINT64_MAX);
+  EXPECT_EQ(convert("-184467440737095516150"), UINT64_MAX);
+  EXPECT_EQ(convert("-01844674407370955161"), UINT64_MAX - 1844674407370955161u + 1);
+}
+
+TEST(BsdNames, HashOneSlashDigitsThenOnlySpaces) {
+  std::uint64_t size = 0;
+  auto bsd = [&size](const std::string &name) {
+    std::string header = ar_header(name, "64");
+    return is_bsd_long_name(reinterpret_cast<const ArHeader *>(header.data()), &size);
+  };
+  EXPECT_TRUE(bsd("#1/12"));
+  EXPECT_EQ(size, 12u);
+  EXPECT_TRUE(bsd("#1/9999999999999"));
+  EXPECT_EQ(size, 9999999999999u) << "digits to the field's end";
+  EXPECT_TRUE(bsd("#1/0"));
+  EXPECT_EQ(size, 0u);
+  for (const char *name : {"#1/", "#1/ 12", "#1/12a", "#1/12 3", "#1/12/", "#2/12", "#1", "/12"})
+    EXPECT_FALSE(bsd(name)) << name;
+}
+
+TEST(BsdNames, FourSpellingsOfTheIndex) {
+  for (const char *name : {"__.SYMDEF", "__.SYMDEF SORTED", "__.SYMDEF_64", "__.SYMDEF_64 SORTED"})
+    EXPECT_TRUE(is_bsd_index_name(name, std::strlen(name))) << name;
+  for (const char *name : {"__.SYMDEF ", "__.SYMDEF_32", "__.SYMDE", "/", "__.SYMDEF SORTED "})
+    EXPECT_FALSE(is_bsd_index_name(name, std::strlen(name))) << name;
+}
+
 // Sizes claimed by headers must be checked against the file before anything
 // that large is allocated. The child gets an address-space limit of 256 MiB
 // above what it uses, so an allocation of the claimed size would fail there.
@@ -120,6 +158,26 @@ TEST_F(ArchiveOpen, ReadErrorIsNotTheEndOfTheArchive) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: lib.a: failed to read archive header\n");
   close(write_only);
+}
+
+// Only the first member tells: a "#1/N" name or a BSD index under a short
+// name. A thin archive is never taken for one.
+TEST_F(ArchiveOpen, FirstMemberTellsAnArchiveWrittenTheBsdWay) {
+  for (const char *first : {"#1/8", "__.SYMDEF", "__.SYMDEF SORTED", "__.SYMDEF_64"}) {
+    EXPECT_EQ(open(magic + ar_member(first, "a.o\0\0\0\0\0")), 0) << errors;
+    EXPECT_EQ(state.is_bsd, 1) << first;
+    archive_release(&state);
+    close_edited_file(&file);
+  }
+  for (const char *first : {"a.o", "a.o/", "#1/8x", "__.SYMDEF/"}) {
+    EXPECT_EQ(open(magic + ar_member(first, "a.o\0\0\0\0\0") + ar_member("#1/8", "b.o")), 0);
+    EXPECT_EQ(state.is_bsd, 0) << first;
+    archive_release(&state);
+    close_edited_file(&file);
+  }
+  ASSERT_TRUE(open_temp_file(&file, "!<thin>\n" + ar_header("#1/8", "64")));
+  EXPECT_EQ(archive_open(&state, "thin.a", &file, 1, 0), 0);
+  EXPECT_EQ(state.is_bsd, 0);
 }
 
 TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {

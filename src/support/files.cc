@@ -43,6 +43,49 @@ static std::size_t window_fill_size(const PositionedFile *file, std::uint64_t of
   return file->window_capacity < room ? file->window_capacity : static_cast<std::size_t>(room);
 }
 
+// One pread fills the window from offset; it is followed by another only
+// when it came back short of the size bytes asked for. False when a read
+// failed, with the window emptied.
+static bool refill_window(PositionedFile *file, std::uint64_t offset, std::size_t size) {
+  file->window_length = 0;
+  std::size_t fill = window_fill_size(file, offset);
+  ssize_t n;
+  do n = pread(file->fd, file->window, fill, static_cast<off_t>(offset));
+  while (n < 0 && errno == EINTR);
+  if (n < 0) return false;
+  if (static_cast<std::size_t>(n) < size) {
+    ssize_t rest = read_fully(file->fd, file->window + n, size - n, offset + n);
+    if (rest < 0) return false;
+    n += rest;
+  }
+  file->window_start = offset;
+  file->window_length = static_cast<std::size_t>(n);
+  return true;
+}
+
+// Copies what the window holds of the size bytes at offset, which lies in it.
+static ReadOutcome copy_from_window(const PositionedFile *file, std::uint64_t offset, void *buffer,
+                                    std::size_t size, std::size_t *got) {
+  std::size_t available = file->window_length - (offset - file->window_start);
+  *got = size < available ? size : available;
+  std::memcpy(buffer, file->window + (offset - file->window_start), *got);
+  return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
+}
+
+// Bytes the window does not hold: the window is refilled from offset, or,
+// for a read too large for it, the bytes come straight from the file.
+static ReadOutcome read_past_window(PositionedFile *file, std::uint64_t offset, void *buffer,
+                                    std::size_t size, std::size_t *got) {
+  if (size > file->window_capacity) {
+    ssize_t n = read_fully(file->fd, static_cast<unsigned char *>(buffer), size, offset);
+    if (n < 0) return ReadOutcome::failed;
+    *got = static_cast<std::size_t>(n);
+    return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
+  }
+  if (!refill_window(file, offset, size)) return ReadOutcome::failed;
+  return copy_from_window(file, offset, buffer, size, got);
+}
+
 ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer, std::size_t size,
                       std::size_t *got) {
   *got = 0;
@@ -50,34 +93,8 @@ ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer, 
     errno = EINVAL;
     return ReadOutcome::failed;
   }
-  auto *out = static_cast<unsigned char *>(buffer);
-  if (!window_holds(file, offset, size)) {
-    if (size > file->window_capacity) {  // too large for the window: straight from the file
-      ssize_t n = read_fully(file->fd, out, size, offset);
-      if (n < 0) return ReadOutcome::failed;
-      *got = static_cast<std::size_t>(n);
-      return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
-    }
-    // One pread fills the window from the offset asked for; it is followed
-    // by another only when it came back short of the bytes asked for.
-    file->window_length = 0;
-    std::size_t fill = window_fill_size(file, offset);
-    ssize_t n;
-    do n = pread(file->fd, file->window, fill, static_cast<off_t>(offset));
-    while (n < 0 && errno == EINTR);
-    if (n < 0) return ReadOutcome::failed;
-    if (static_cast<std::size_t>(n) < size) {
-      ssize_t rest = read_fully(file->fd, file->window + n, size - n, offset + n);
-      if (rest < 0) return ReadOutcome::failed;
-      n += rest;
-    }
-    file->window_start = offset;
-    file->window_length = static_cast<std::size_t>(n);
-  }
-  std::size_t available = file->window_length - (offset - file->window_start);
-  *got = size < available ? size : available;
-  std::memcpy(out, file->window + (offset - file->window_start), *got);
-  return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
+  if (!window_holds(file, offset, size)) return read_past_window(file, offset, buffer, size, got);
+  return copy_from_window(file, offset, buffer, size, got);
 }
 
 // Copies the bytes written into the window where it holds them.

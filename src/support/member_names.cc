@@ -5,6 +5,10 @@
 // a name ends at NUL or '\n', with an optional '/' before that end. In a thin
 // archive, "/N:OFFSET" names the member whose header stands at OFFSET inside
 // the archive whose path is at byte N of the table (the nested archive).
+//
+// Archives written the BSD way name a member "#1/N" instead: the first N bytes
+// of its data hold the name, padded with NUL bytes. A short name there is
+// padded with spaces, and has no '/'.
 #include "support/member_names.h"
 
 #include <cstdio>
@@ -22,6 +26,51 @@ static MemberRef invalid_ref(const char *format, long number = 0) {
   return ref;
 }
 
+static MemberRef damaged_ref(const char *format, std::uint64_t number = 0) {
+  MemberRef ref;
+  ref.kind = MemberRefKind::damaged;
+  std::snprintf(ref.message, sizeof ref.message, format, static_cast<unsigned long long>(number));
+  return ref;
+}
+
+// No real name comes near this: a longer one is damage, and memory never
+// follows what a damaged header claims.
+constexpr std::uint64_t bsd_name_limit = 1024 * 1024;
+
+// Reads the first `size` bytes of the data into the state's name buffer.
+static MemberRef read_bsd_name(ArchiveState *state, std::size_t size) {
+  if (size > state->bsd_name_capacity) {
+    auto *grown = static_cast<char *>(std::realloc(state->bsd_name, size));
+    if (!grown) return invalid_ref("Out of memory\n");
+    state->bsd_name = grown;
+    state->bsd_name_capacity = size;
+  }
+  std::size_t got = 0;
+  if (size > 0 && file_read(state->file, state->member_data_offset, state->bsd_name, size, &got) !=
+                      ReadOutcome::whole)
+    return damaged_ref("failed to read member name");
+  MemberRef ref;
+  ref.kind = MemberRefKind::plain;
+  ref.name = size > 0 ? state->bsd_name : "";
+  ref.name_length = strnlen(ref.name, size);
+  return ref;
+}
+
+// The name is the first name_size bytes of the data, up to the first NUL.
+static MemberRef bsd_member_ref(ArchiveState *state, std::uint64_t name_size) {
+  if (name_size > member_size(&state->header))
+    return damaged_ref("name of %llu bytes is longer than the member", name_size);
+  if (!archive_holds(state, state->member_data_offset, name_size))
+    return damaged_ref("name runs past the end of the archive");
+  std::size_t read_size = name_size < bsd_name_limit ? name_size : bsd_name_limit;
+  MemberRef ref = read_bsd_name(state, read_size);
+  if (ref.kind != MemberRefKind::plain) return ref;
+  if (ref.name_length == bsd_name_limit && name_size > bsd_name_limit)
+    return damaged_ref("name longer than %llu bytes", bsd_name_limit);
+  ref.name_in_data = name_size;
+  return ref;
+}
+
 // A short name ends at a '/' after its first byte, or fills all 16 bytes; a
 // NUL ends it earlier.
 static MemberRef short_member_ref(const ArchiveState *state) {
@@ -31,6 +80,8 @@ static MemberRef short_member_ref(const ArchiveState *state) {
   ref.kind = state->is_thin ? MemberRefKind::thin_file : MemberRefKind::plain;
   ref.name = name;
   ref.name_length = strnlen(name, slash ? slash - name : ar_name_size);
+  if (state->is_bsd)
+    while (ref.name_length > 0 && name[ref.name_length - 1] == ' ') --ref.name_length;
   return ref;
 }
 
@@ -77,6 +128,9 @@ static MemberRef long_member_ref(ArchiveState *state) {
 }
 
 MemberRef parse_member_ref(ArchiveState *state) {
+  std::uint64_t name_size = 0;
+  if (!state->is_thin && is_bsd_long_name(&state->header, &name_size))
+    return bsd_member_ref(state, name_size);
   if (state->header.ar_name[0] != '/') return short_member_ref(state);
   return long_member_ref(state);
 }

@@ -15,6 +15,7 @@ enum class MemberRefKind {
   thin_file,  // a thin archive's member that is a file of its own
   nested,     // a thin archive's member inside another (regular) archive
   invalid,    // the header names nothing; `message` says why, unless it was reported
+  damaged,    // a "#1/N" name the member can't hold; `message` says why, without a newline
 };
 
 struct MemberRef {
@@ -25,14 +26,18 @@ struct MemberRef {
   const char *name = nullptr;
   std::size_t name_length = 0;
   std::uint64_t nested_offset = 0;  // nested: where the member's header stands there
-  char message[96] = {};            // invalid: the whole diagnostic line, or empty
+  // plain: the bytes at the start of the member's data that hold its name (a
+  // "#1/N" name); its ELF header follows them.
+  std::uint64_t name_in_data = 0;
+  char message[96] = {};  // invalid: the whole diagnostic line, or empty
 };
 
 // Reads the reference in state->header, using the state's long-name table.
 // Opens nothing; a long name is read from the archive, and a failure to read
 // it is reported here. A long name is ended in the table itself, as names
-// that later members share depend on. The name lives until the state's next
-// lookup.
+// that later members share depend on. A "#1/N" name is read from the
+// member's data at state->member_data_offset into state->bsd_name. The name
+// lives until the state's next lookup.
 MemberRef parse_member_ref(ArchiveState *state);
 
 // lib.a(foo.o) for a member of a regular archive, thin.a[obj/foo.o] for a

@@ -36,8 +36,8 @@ static std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {
 // next member. The member's header is edited all the same; this says that
 // the archive is damaged there.
 static bool data_runs_past_end(const ArchiveState *state, const char *display_name,
-                               std::uint64_t data_offset, std::uint64_t data_size) {
-  if (archive_holds(state, data_offset, data_size)) return false;
+                               std::uint64_t data_offset, std::uint64_t size) {
+  if (archive_holds(state, data_offset, size)) return false;
   report_error("%s: member data runs past the end of the archive\n", display_name);
   return true;
 }
@@ -49,23 +49,43 @@ static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, st
          std::memcmp(magic, ELFMAG, SELFMAG) == 0;
 }
 
-// The member's data starts at data_offset, right behind its header. A size
-// that can't even be added to the offset is left to the seek that follows.
-// With pass_over_non_elf, a member that is not an ELF file is left alone.
+// The member's data starts right behind its header, and its ELF header
+// after the name_in_data bytes of a "#1/N" name. A size that can't even be
+// added to the offset is left to the seek that follows. With
+// pass_over_non_elf, a member that is not an ELF file is left alone.
 static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
-                                        const char *display_name, std::uint64_t data_offset,
-                                        bool pass_over_non_elf) {
-  std::uint64_t data_size = member_size(&outer->header);
-  outer->next_header_offset = add_saturating(outer->next_header_offset, padded_size(data_size));
-  MemberResult result = MemberResult::edited;
+                                        const char *display_name, std::uint64_t name_in_data,
+                                        std::uint64_t size, bool pass_over_non_elf) {
+  std::uint64_t data_offset = outer->member_data_offset;
+  outer->next_header_offset = add_saturating(outer->next_header_offset, padded_size(size));
+  std::uint64_t elf_offset = data_offset + name_in_data;
   // The header must fit in the member's own data: not in its pad byte, nor
   // over the next member's header.
-  if (!pass_over_non_elf || starts_with_elf_magic(outer->file, data_offset, data_size))
-    result = result_of(edit_object(options, display_name, outer->file, data_offset, data_size));
+  std::uint64_t size_limit = size - name_in_data;
+  MemberResult result = MemberResult::edited;
+  if (!pass_over_non_elf || starts_with_elf_magic(outer->file, elf_offset, size_limit))
+    result = result_of(edit_object(options, display_name, outer->file, elf_offset, size_limit));
   if (offset_reachable(outer->next_header_offset) &&
-      data_runs_past_end(outer, display_name, data_offset, data_size))
+      data_runs_past_end(outer, display_name, data_offset, size))
     return MemberResult::walk_ends;
   return result;
+}
+
+// A "#1/N" name the member can't hold: the archive is damaged there.
+static void report_damaged_name(const ArchiveState *state, const MemberRef &ref) {
+  report_error("%s: member at offset %llu: %s\n", state->file_name,
+               static_cast<unsigned long long>(state->member_data_offset - ar_header_size),
+               ref.message);
+}
+
+// A BSD archive's index, stepped over as the System V one is: never edited
+// or listed. One that runs past the end would hide the members after it.
+static MemberResult step_over_bsd_index(ArchiveState *outer, std::uint64_t size) {
+  std::uint64_t data_offset = outer->member_data_offset;
+  outer->next_header_offset = add_saturating(data_offset, padded_size(size));
+  if (archive_holds(outer, data_offset, size)) return MemberResult::edited;
+  report_error("%s: archive index runs past the end of the archive\n", outer->file_name);
+  return MemberResult::walk_ends;
 }
 
 static void close_nested_archive(void *nested) {
@@ -106,6 +126,7 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
     report_error("%s: failed to seek to next file name\n", nested->file_name);
     return false;
   }
+  nested->member_data_offset = add_saturating(ref.nested_offset, ar_header_size);
   if (read_member_header(nested->file, ref.nested_offset, &nested->header) != HeaderRead::whole) {
     report_error("%s: failed to read archive header\n", nested->file_name);
     return false;
@@ -115,9 +136,10 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
     return false;
   }
   *member = parse_member_ref(nested);
-  if (member->kind != MemberRefKind::invalid) return true;
-  if (member->message[0]) report_error("%s", member->message);
-  return false;
+  if (member->kind == MemberRefKind::damaged) report_damaged_name(nested, *member);
+  if (member->kind == MemberRefKind::invalid && member->message[0])
+    report_error("%s", member->message);
+  return member->kind != MemberRefKind::invalid && member->kind != MemberRefKind::damaged;
 }
 
 // Names the reference that was left alone, with its offset, so that two
@@ -155,18 +177,20 @@ static void report_nested_not_found(const ArchiveState *outer, const ArchiveStat
 }
 
 static MemberResult edit_found_nested_member(const RunOptions &options, ArchiveState *nested,
-                                             std::uint64_t offset, const char *display_name) {
+                                             std::uint64_t offset, const MemberRef &member,
+                                             const char *display_name) {
   std::uint64_t data_offset = add_saturating(offset, ar_header_size);
   if (!offset_reachable(data_offset)) {
     report_member_out_of_reach(nested);
     report_nested_not_edited(display_name, offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  std::uint64_t data_size = member_size(&nested->header);
+  std::uint64_t size = member_size(&nested->header);
   MemberResult result =
-      result_of(edit_object(options, display_name, nested->file, data_offset, data_size));
+      result_of(edit_object(options, display_name, nested->file, data_offset + member.name_in_data,
+                            size - member.name_in_data));
   // The thin archive's own walk is intact: it goes on with its next member.
-  if (data_runs_past_end(nested, display_name, data_offset, data_size)) return MemberResult::failed;
+  if (data_runs_past_end(nested, display_name, data_offset, size)) return MemberResult::failed;
   return result;
 }
 
@@ -190,35 +214,41 @@ static MemberResult edit_nested_reference(const RunOptions &options, const Archi
   }
   MemberResult result = MemberResult::failed;
   if (found)
-    result = edit_found_nested_member(options, nested, ref.nested_offset, display_name);
+    result = edit_found_nested_member(options, nested, ref.nested_offset, member, display_name);
   else
     report_nested_not_found(outer, nested, ref, display_name);
   std::free(display_name);
   return result;
 }
 
-// The header just read stands in outer->header; next_header_offset is just
-// behind it.
+// The header just read stands in outer->header; next_header_offset and
+// member_data_offset are just behind it.
 static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
                                 ArchiveState *nested, bool pass_over_non_elf) {
-  std::uint64_t data_offset = outer->next_header_offset;
+  std::uint64_t size = member_size(&outer->header);
   MemberRef ref = parse_member_ref(outer);
   if (ref.kind == MemberRefKind::invalid) {
     if (ref.message[0]) report_error("%s", ref.message);
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
+  if (ref.kind == MemberRefKind::damaged) {
+    report_damaged_name(outer, ref);
+    return MemberResult::walk_ends;
+  }
   if (ref.kind == MemberRefKind::nested) return edit_nested_reference(options, outer, nested, ref);
+  if (outer->is_bsd && is_bsd_index_name(ref.name, ref.name_length))
+    return step_over_bsd_index(outer, size);
   char *display_name =
       archive_display_name(outer->file_name, outer->is_thin, nullptr, ref.name, ref.name_length);
   if (!display_name) {
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
-  MemberResult result =
-      ref.kind == MemberRefKind::thin_file
-          ? edit_member_file(options, outer, nested, ref, display_name)
-          : edit_regular_member(options, outer, display_name, data_offset, pass_over_non_elf);
+  MemberResult result = ref.kind == MemberRefKind::thin_file
+                            ? edit_member_file(options, outer, nested, ref, display_name)
+                            : edit_regular_member(options, outer, display_name, ref.name_in_data,
+                                                  size, pass_over_non_elf);
   std::free(display_name);
   return result;
 }
@@ -249,6 +279,7 @@ static int walk_members(const RunOptions &options, const char *path, PositionedF
       return 1;
     }
     outer->next_header_offset += ar_header_size;
+    outer->member_data_offset = outer->next_header_offset;
     MemberResult result = edit_member(options, outer, nested, pass_over_non_elf);
     if (result == MemberResult::walk_ends) return 1;
     if (result == MemberResult::failed) status = 1;
