@@ -8,8 +8,8 @@
 namespace hdrtune {
 
 // Where a file or directory lives. The mount is known by its own number
-// where the kernel gives one, which tells a bind mount from the file system
-// it shows; else by the device.
+// where the build and the kernel give one, which tells a bind mount from the
+// file system it shows; else by the device, which does not.
 struct Identity {
   dev_t device = 0;
   ino_t inode = 0;

@@ -53,3 +53,15 @@ try:
         config.available_features.add("unshare-mount")
 except OSError:
     pass
+
+# A bind mount of the tree's own file system is told from a folder only by
+# the mount id, which builds with statx get from Linux 5.8 on.
+def kernel_gives_mount_ids():
+    release = os.uname().release.split(".")
+    try:
+        return os.uname().sysname == "Linux" and (int(release[0]), int(release[1])) >= (5, 8)
+    except (IndexError, ValueError):
+        return False
+
+if config.hdrtune_mount_ids and kernel_gives_mount_ids():
+    config.available_features.add("mount-ids")
