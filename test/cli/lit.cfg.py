@@ -65,3 +65,27 @@ def kernel_gives_mount_ids():
 
 if config.hdrtune_mount_ids and kernel_gives_mount_ids():
     config.available_features.add("mount-ids")
+
+# Programs only some tests use. Each is a feature, added when the program is
+# found on the tests' PATH and can do its job here, so that a machine without
+# it reports those tests unsupported (scripts/install-deps installs them all).
+import shutil
+
+def program(name):
+    return shutil.which(name, path=config.environment["PATH"])
+
+def runs(*command):
+    try:
+        return subprocess.run(command, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+    except OSError:
+        return False
+
+# strace also needs leave to trace, which a container may refuse.
+if program("strace") and runs(program("strace"), "-o", os.devnull, "true"):
+    config.available_features.add("strace")
+# setpriv runs a command as another user, which only root may do.
+if program("setpriv") and os.geteuid() == 0:
+    config.available_features.add("setpriv")
+if program("groff"):
+    config.available_features.add("groff")
