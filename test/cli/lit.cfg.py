@@ -89,3 +89,6 @@ if program("setpriv") and os.geteuid() == 0:
     config.available_features.add("setpriv")
 if program("groff"):
     config.available_features.add("groff")
+# The zsh completion's test drives an interactive zsh through zsh/zpty.
+if program("zsh") and runs(program("zsh"), "-f", "-c", "zmodload zsh/zpty"):
+    config.available_features.add("zsh")
