@@ -34,16 +34,24 @@ config.substitutions.append(("%hexbytes", "od -An -tx1 -v | tr -d ' \\n'"))
 config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
 
 # Files that reach the largest file offset need a file system that allows
-# them: tmpfs does, most disk file systems do not.
-def is_tmpfs_mount(path):
+# them: tmpfs does, most disk file systems do not. The first folder here that
+# takes a sparse file of that size is %largefiles, and the feature
+# large-files says there is one.
+import tempfile
+
+def takes_largest_file(folder):
     try:
-        with open("/proc/self/mounts") as mounts:
-            return any(line.split()[1:3] == [path, "tmpfs"] for line in mounts)
-    except OSError:
+        with tempfile.TemporaryFile(dir=folder) as probe:
+            os.truncate(probe.fileno(), 2**63 - 1)
+        return True
+    except (OSError, OverflowError):
         return False
 
-if is_tmpfs_mount("/dev/shm") and os.access("/dev/shm", os.W_OK):
-    config.available_features.add("shm-tmpfs")
+for folder in ["/dev/shm", os.environ.get("TMPDIR", ""), "/tmp"]:
+    if folder and os.path.isdir(folder) and takes_largest_file(folder):
+        config.available_features.add("large-files")
+        config.substitutions.append(("%largefiles", folder))
+        break
 
 # Mounts inside a tree, made in a mount namespace of the test's own.
 import subprocess
