@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,15 +56,21 @@ void *calloc_or_die(std::size_t count, std::size_t size) {
   return block;
 }
 
+void *malloc_bytes(std::uint64_t size) {
+  if (static_cast<std::size_t>(size) != size) return nullptr;
+  return std::malloc(static_cast<std::size_t>(size));
+}
+
 void alloc_register_name(const char *name) {
   alloc_name = name;
   if (!initial_break) initial_break = sbrk(0);
 }
 
 void report_out_of_memory(std::size_t size) {
-  std::fprintf(stderr, "\n%s%sout of memory allocating %lu bytes after a total of %lu bytes\n",
-               alloc_name, *alloc_name ? ": " : "", static_cast<unsigned long>(size),
-               static_cast<unsigned long>(memory_in_use()));
+  std::fprintf(
+      stderr,
+      "\n%s%sout of memory allocating %" PRIu64 " bytes after a total of %" PRIu64 " bytes\n",
+      alloc_name, *alloc_name ? ": " : "", static_cast<std::uint64_t>(size), memory_in_use());
   exit_with_cleanup(1);
 }
 

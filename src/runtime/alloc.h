@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace hdrtune {
 
@@ -19,6 +20,11 @@ void *calloc_or_die(std::size_t count, std::size_t size);
 // Names the program in the out-of-memory line and records the program break
 // from which the memory in use is measured.
 void alloc_register_name(const char *name);
+
+// Plain malloc for a byte count read from a file: null, as when memory runs
+// out, for a count this machine's address space cannot hold, so that a
+// 32-bit host never gets a smaller block than the count says.
+void *malloc_bytes(std::uint64_t size);
 
 [[noreturn]] void report_out_of_memory(std::size_t size);
 [[noreturn]] void exit_with_cleanup(int status);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -96,8 +97,11 @@ int write_word(const char *word, std::FILE *stream) {
 }
 
 // Reads the whole of an open regular file of the given size into a fresh
-// NUL-terminated buffer. Returns null when a read fails.
-char *read_file_text(int fd, std::size_t size) {
+// NUL-terminated buffer. Returns null when a read fails. A size the address
+// space cannot hold (on a 32-bit host) is refused as a failed allocation.
+char *read_file_text(int fd, std::uint64_t file_size) {
+  std::size_t size = static_cast<std::size_t>(file_size);
+  if (size != file_size || size + 1 == 0) report_out_of_memory(SIZE_MAX);
   char *text = static_cast<char *>(alloc_or_die(size + 1));
   std::size_t got = 0;
   while (got < size) {
@@ -124,7 +128,7 @@ char *read_response_file(const char *path) {
   struct stat info;
   char *text = nullptr;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-    text = read_file_text(fd, static_cast<std::size_t>(info.st_size));
+    text = read_file_text(fd, static_cast<std::uint64_t>(info.st_size));
   close(fd);
   return text;
 }

@@ -7,10 +7,12 @@
 // after the index. A thin archive keeps only those two special members' data.
 #include "support/archive.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/alloc.h"
 #include "runtime/char_class.h"
 #include "support/byte_codec.h"
 #include "support/diagnostics.h"
@@ -150,7 +152,7 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
     report_error("%s: failed to read archive index\n", state->file_name);
     return false;
   }
-  auto *raw = static_cast<unsigned char *>(std::malloc(bytes ? bytes : 1));
+  auto *raw = static_cast<unsigned char *>(malloc_bytes(bytes ? bytes : 1));
   if (!raw) {
     report_error("Out of memory whilst trying to read archive symbol index\n");
     return false;
@@ -161,7 +163,7 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
     return false;
   }
   state->index_offsets =
-      static_cast<std::uint64_t *>(std::malloc(count ? count * sizeof(std::uint64_t) : 1));
+      static_cast<std::uint64_t *>(malloc_bytes(count ? count * sizeof(std::uint64_t) : 1));
   if (!state->index_offsets) {
     std::free(raw);
     report_error("Out of memory whilst trying to convert the archive symbol index\n");
@@ -182,7 +184,7 @@ static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::ui
     report_error("%s: failed to read archive index symbol table\n", state->file_name);
     return false;
   }
-  state->symbol_names = static_cast<unsigned char *>(std::malloc(size));
+  state->symbol_names = static_cast<unsigned char *>(malloc_bytes(size));
   if (!state->symbol_names) {
     report_error("Out of memory whilst trying to read archive index symbol table\n");
     return false;
@@ -212,11 +214,10 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
   std::uint64_t count = get_be(count_bytes, static_cast<int>(width));
   state->index_count = count;
   if (rest < count * width || rest < count) {
-    report_error(
-        "%s: the archive index is supposed to have 0x%lx entries of %d bytes, "
-        "but the size is only 0x%lx\n",
-        state->file_name, static_cast<unsigned long>(count), static_cast<int>(width),
-        static_cast<unsigned long>(rest));
+    report_error("%s: the archive index is supposed to have 0x%" PRIx64
+                 " entries of %d bytes, "
+                 "but the size is only 0x%" PRIx64 "\n",
+                 state->file_name, count, static_cast<int>(width), rest);
     return false;
   }
   if (!read_index_entries(state, width, offset + width, count)) return false;
@@ -227,8 +228,8 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
   std::uint64_t size = member_size(&state->header);
   if (static_cast<std::int64_t>(size) < 0) {
-    report_error("%s: invalid archive header size: %ld\n", state->file_name,
-                 static_cast<long>(size));
+    report_error("%s: invalid archive header size: %" PRId64 "\n", state->file_name,
+                 static_cast<std::int64_t>(size));
     return 0;
   }
   std::uint64_t data_size = padded_size(size);
@@ -255,12 +256,12 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
 static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t size = member_size(&state->header);
   if (size <= 7) {
-    report_error("%s: long name table is too small, (size = %ld)\n", path, static_cast<long>(size));
+    report_error("%s: long name table is too small, (size = %" PRId64 ")\n", path,
+                 static_cast<std::int64_t>(size));
     return false;
   }
   if (static_cast<std::int64_t>(size) < 0) {
-    report_error("%s: long name table is too big, (size = 0x%lx)\n", path,
-                 static_cast<unsigned long>(size));
+    report_error("%s: long name table is too big, (size = 0x%" PRIx64 ")\n", path, size);
     return false;
   }
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;

@@ -11,16 +11,18 @@
 // padded with spaces, and has no '/'.
 #include "support/member_names.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/alloc.h"
 #include "runtime/char_class.h"
 #include "support/diagnostics.h"
 
 namespace hdrtune {
 
-static MemberRef invalid_ref(const char *format, long number = 0) {
+static MemberRef invalid_ref(const char *format, std::int64_t number = 0) {
   MemberRef ref;
   std::snprintf(ref.message, sizeof ref.message, format, number);
   return ref;
@@ -110,8 +112,8 @@ static MemberRef long_member_ref(ArchiveState *state) {
   LongName name;
   LongNameStatus status = long_name_at(&state->long_names, state->file, index, &name);
   if (status == LongNameStatus::beyond_table)
-    return invalid_ref("Found long name index (%ld) beyond end of long name table\n",
-                       static_cast<long>(index));
+    return invalid_ref("Found long name index (%" PRId64 ") beyond end of long name table\n",
+                       static_cast<std::int64_t>(index));
   if (status != LongNameStatus::found) return unreadable_long_name(state, status);
   MemberRef ref;
   ref.name = name.text;
@@ -171,7 +173,7 @@ char *archive_display_name(const char *archive, bool is_thin, const char *nested
 
 static char *copy_of_bytes(const char *bytes, std::uint64_t length) {
   if (length + 1 == 0) return nullptr;
-  auto *copy = static_cast<char *>(std::malloc(length + 1));
+  auto *copy = static_cast<char *>(malloc_bytes(length + 1));
   if (!copy) {
     report_error("Out of memory\n");
     return nullptr;
@@ -187,11 +189,10 @@ char *thin_member_path(const char *archive_path, const char *name, std::uint64_t
     return copy_of_bytes(name, name_length);
   std::uint64_t size = dir_length + name_length + 1;
   if (size < dir_length || size < name_length) {
-    report_error("Abnormal length of thin archive member name: %lx\n",
-                 static_cast<unsigned long>(name_length));
+    report_error("Abnormal length of thin archive member name: %" PRIx64 "\n", name_length);
     return nullptr;
   }
-  auto *path = static_cast<char *>(std::malloc(size));
+  auto *path = static_cast<char *>(malloc_bytes(size));
   if (!path) {
     report_error("Out of memory\n");
     return nullptr;

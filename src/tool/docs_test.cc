@@ -65,5 +65,12 @@ TEST(Docs, CompletionOffersEveryOptionAndKeyword) {
     EXPECT_TRUE(contains_word(script, word)) << word << " is missing from the completion";
 }
 
+TEST(Docs, ZshCompletionOffersEveryOptionAndKeyword) {
+  std::string script = read_source_file("dist/_hdrtune");
+  ASSERT_FALSE(script.empty());
+  for (const std::string &word : accepted_words())
+    EXPECT_TRUE(contains_word(script, word)) << word << " is missing from the zsh completion";
+}
+
 }  // namespace
 }  // namespace hdrtune

@@ -10,7 +10,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,42 +21,13 @@
 #include "runtime/process.h"
 #include "support/archive.h"
 #include "support/diagnostics.h"
+#include "support/file_identity.h"
 #include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 
 namespace hdrtune {
 
 namespace {
-
-// Where a file or directory lives. The mount is known by its own number
-// where the kernel gives one, which tells a bind mount from the file system
-// it shows; else by the device.
-struct Identity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  nlink_t links = 0;
-  mode_t mode = 0;
-  std::uint64_t mount = 0;
-  bool has_mount = false;
-};
-
-bool identify(int fd, Identity *id) {
-  struct statx info;
-  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_NLINK | STATX_MNT_ID, &info) != 0)
-    return false;
-  id->device = makedev(info.stx_dev_major, info.stx_dev_minor);
-  id->inode = info.stx_ino;
-  id->links = info.stx_nlink;
-  id->mode = info.stx_mode;
-  id->has_mount = (info.stx_mask & STATX_MNT_ID) != 0;
-  id->mount = info.stx_mnt_id;
-  return true;
-}
-
-bool same_mount(const Identity &a, const Identity &b) {
-  if (a.has_mount && b.has_mount) return a.mount == b.mount;
-  return a.device == b.device;
-}
 
 // The files with more than one name that the walk has edited: a set of
 // (device, inode), open addressing, grown as it fills. Only such files are

@@ -34,16 +34,24 @@ config.substitutions.append(("%hexbytes", "od -An -tx1 -v | tr -d ' \\n'"))
 config.substitutions.append(("%inputs", os.path.join(config.test_source_root, "Inputs")))
 
 # Files that reach the largest file offset need a file system that allows
-# them: tmpfs does, most disk file systems do not.
-def is_tmpfs_mount(path):
+# them: tmpfs does, most disk file systems do not. The first folder here that
+# takes a sparse file of that size is %largefiles, and the feature
+# large-files says there is one.
+import tempfile
+
+def takes_largest_file(folder):
     try:
-        with open("/proc/self/mounts") as mounts:
-            return any(line.split()[1:3] == [path, "tmpfs"] for line in mounts)
-    except OSError:
+        with tempfile.TemporaryFile(dir=folder) as probe:
+            os.truncate(probe.fileno(), 2**63 - 1)
+        return True
+    except (OSError, OverflowError):
         return False
 
-if is_tmpfs_mount("/dev/shm") and os.access("/dev/shm", os.W_OK):
-    config.available_features.add("shm-tmpfs")
+for folder in ["/dev/shm", os.environ.get("TMPDIR", ""), "/tmp"]:
+    if folder and os.path.isdir(folder) and takes_largest_file(folder):
+        config.available_features.add("large-files")
+        config.substitutions.append(("%largefiles", folder))
+        break
 
 # Mounts inside a tree, made in a mount namespace of the test's own.
 import subprocess
@@ -53,3 +61,42 @@ try:
         config.available_features.add("unshare-mount")
 except OSError:
     pass
+
+# A bind mount of the tree's own file system is told from a folder only by
+# the mount id, which builds with statx get from Linux 5.8 on.
+def kernel_gives_mount_ids():
+    release = os.uname().release.split(".")
+    try:
+        return os.uname().sysname == "Linux" and (int(release[0]), int(release[1])) >= (5, 8)
+    except (IndexError, ValueError):
+        return False
+
+if config.hdrtune_mount_ids and kernel_gives_mount_ids():
+    config.available_features.add("mount-ids")
+
+# Programs only some tests use. Each is a feature, added when the program is
+# found on the tests' PATH and can do its job here, so that a machine without
+# it reports those tests unsupported (scripts/install-deps installs them all).
+import shutil
+
+def program(name):
+    return shutil.which(name, path=config.environment["PATH"])
+
+def runs(*command):
+    try:
+        return subprocess.run(command, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+    except OSError:
+        return False
+
+# strace also needs leave to trace, which a container may refuse.
+if program("strace") and runs(program("strace"), "-o", os.devnull, "true"):
+    config.available_features.add("strace")
+# setpriv runs a command as another user, which only root may do.
+if program("setpriv") and os.geteuid() == 0:
+    config.available_features.add("setpriv")
+if program("groff"):
+    config.available_features.add("groff")
+# The zsh completion's test drives an interactive zsh through zsh/zpty.
+if program("zsh") and runs(program("zsh"), "-f", "-c", "zmodload zsh/zpty"):
+    config.available_features.add("zsh")

@@ -1,0 +1,66 @@
+// file_identity.cc - where a file or directory lives: device, inode and mount.
+//
+// The mount id comes from statx where the build found it; otherwise, and
+// where the kernel refuses statx, fstat gives device and inode alone.
+#include "support/file_identity.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "platform_config.h"
+
+#if HDRTUNE_HAVE_SYS_SYSMACROS_H
+#include <sys/sysmacros.h>
+#endif
+
+namespace hdrtune {
+
+namespace {
+
+bool identify_by_fstat(int fd, Identity *id) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return false;
+  id->device = info.st_dev;
+  id->inode = info.st_ino;
+  id->links = info.st_nlink;
+  id->mode = info.st_mode;
+  id->has_mount = false;
+  id->mount = 0;
+  return true;
+}
+
+#if HDRTUNE_HAVE_STATX_MOUNT_ID
+// A static binary may meet a kernel older than statx, or a sandbox that
+// refuses it: fstat answers then.
+bool identify_by_statx(int fd, Identity *id) {
+  struct statx info;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_NLINK | STATX_MNT_ID, &info) != 0)
+    return (errno == ENOSYS || errno == EPERM) && identify_by_fstat(fd, id);
+  id->device = makedev(info.stx_dev_major, info.stx_dev_minor);
+  id->inode = info.stx_ino;
+  id->links = info.stx_nlink;
+  id->mode = info.stx_mode;
+  id->has_mount = (info.stx_mask & STATX_MNT_ID) != 0;
+  id->mount = info.stx_mnt_id;
+  return true;
+}
+#endif
+
+}  // namespace
+
+bool identify(int fd, Identity *id) {
+#if HDRTUNE_HAVE_STATX_MOUNT_ID
+  return identify_by_statx(fd, id);
+#else
+  return identify_by_fstat(fd, id);
+#endif
+}
+
+bool same_mount(const Identity &a, const Identity &b) {
+  if (a.has_mount && b.has_mount) return a.mount == b.mount;
+  return a.device == b.device;
+}
+
+}  // namespace hdrtune
