@@ -73,6 +73,9 @@ def kernel_gives_mount_ids():
 
 if config.hdrtune_mount_ids and kernel_gives_mount_ids():
     config.available_features.add("mount-ids")
+# The system call that asks where an open file lives: statx, or in a build
+# without it, the fstat family (for strace's injections).
+config.substitutions.append(("%identify_syscall", "statx" if config.hdrtune_mount_ids else "%fstat"))
 
 # Programs only some tests use. Each is a feature, added when the program is
 # found on the tests' PATH and can do its job here, so that a machine without
