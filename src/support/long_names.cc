@@ -75,9 +75,14 @@ LongNameStatus load_window(LongNameTable *table, PositionedFile *file, std::uint
   table->window[length] = '\0';
   table->window_start = position;
   table->window_length = length;
+  const void *nul = std::memchr(table->window, '\0', length);
+  table->file_nul = position + (nul ? static_cast<const char *>(nul) - table->window : length);
+  table->marks_end = 0;
   for (std::size_t i = first_end_from(table, position);
-       i < table->end_count && table->ends[i] < position + length; ++i)
+       i < table->end_count && table->ends[i] < position + length; ++i) {
     table->window[table->ends[i] - position] = '\0';
+    table->marks_end = table->ends[i] + 1;
+  }
   return LongNameStatus::found;
 }
 
@@ -104,7 +109,8 @@ LongNameStatus find_end(LongNameTable *table, PositionedFile *file, std::uint64_
       const void *newline = std::memchr(from, '\n', rest);
       if (newline) length = static_cast<const char *>(newline) - from;
     }
-    length = strnlen(from, length);
+    if (index < table->marks_end || index + length > table->file_nul)
+      length = strnlen(from, length);
     bool at_table_end = table->window_start + table->window_length == table->size;
     if (length < rest || at_table_end) {
       *end = index + length;
@@ -115,6 +121,19 @@ LongNameStatus find_end(LongNameTable *table, PositionedFile *file, std::uint64_
     if (table->window_start == index) capacity *= 2;
     if (capacity > longest_long_name) return LongNameStatus::too_long;
   }
+}
+
+// The common case, a name that ends at a newline in the window with no NUL
+// before it, found without the general search: false when it is not that.
+bool find_newline_end(const LongNameTable *table, std::uint64_t index, std::uint64_t *end) {
+  if (index < table->window_start || index < table->marks_end) return false;
+  std::uint64_t at = index - table->window_start;
+  if (at >= table->window_length) return false;
+  const char *from = table->window + at;
+  const void *newline = std::memchr(from, '\n', table->window_length - at);
+  if (!newline) return false;
+  *end = index + (static_cast<const char *>(newline) - from);
+  return *end <= table->file_nul;
 }
 
 // The table's byte at position as lookups have left it.
@@ -136,8 +155,10 @@ LongNameStatus byte_at(LongNameTable *table, PositionedFile *file, std::uint64_t
 // record that later windows are read with.
 LongNameStatus mark_end(LongNameTable *table, std::uint64_t position) {
   if (position >= table->size) return LongNameStatus::found;
-  if (position >= table->window_start && position - table->window_start < table->window_length)
+  if (position >= table->window_start && position - table->window_start < table->window_length) {
     table->window[position - table->window_start] = '\0';
+    if (position >= table->marks_end) table->marks_end = position + 1;
+  }
   if (keeps_ends(table) && !record_end(table, position)) return LongNameStatus::no_memory;
   return LongNameStatus::found;
 }
@@ -158,9 +179,13 @@ LongNameStatus long_name_at(LongNameTable *table, PositionedFile *file, std::uin
                             LongName *name) {
   if (index > table->size) return LongNameStatus::beyond_table;
   std::uint64_t end = 0;
-  LongNameStatus status = find_end(table, file, index, true, &end);
+  LongNameStatus status = LongNameStatus::found;
+  if (!find_newline_end(table, index, &end)) status = find_end(table, file, index, true, &end);
   char before = '\0';
-  if (status == LongNameStatus::found && end > 0) status = byte_at(table, file, end - 1, &before);
+  if (status == LongNameStatus::found && end > index)
+    before = table->window[end - 1 - table->window_start];  // the window holds index to end
+  else if (status == LongNameStatus::found && end > 0)
+    status = byte_at(table, file, end - 1, &before);
   if (status != LongNameStatus::found) return status;
   if (before == '/') --end;
   if ((status = mark_end(table, end)) != LongNameStatus::found) return status;

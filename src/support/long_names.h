@@ -27,6 +27,11 @@ struct LongNameTable {
   std::size_t window_capacity = 0;
   std::uint64_t window_start = 0;  // table offset of window[0]
   std::size_t window_length = 0;
+  // The window holds no NUL from marks_end on but what the file holds, and
+  // the file's first NUL in the window is at file_nul (the window's end when
+  // none): a name between the two needs no search for a NUL.
+  std::uint64_t marks_end = 0;
+  std::uint64_t file_nul = 0;
   std::uint64_t *ends = nullptr;  // owned; sorted positions of the NULs written
   std::size_t end_count = 0, end_capacity = 0;
 };
