@@ -24,6 +24,16 @@ config.environment["UBSAN_OPTIONS"] = "print_stacktrace=1:halt_on_error=1"
 # --param hdrtune_wrapper="valgrind ..." runs every command of the tool under
 # another program (see scripts/valgrind-cli).
 wrapper = lit_config.params.get("hdrtune_wrapper", "")
+
+# Emulated runs (see scripts/test-emulated): --param hdrtune_path= names a
+# binary built for another machine, --param hdrtune_emulator= the qemu-user
+# program that runs it. Tests that cannot work under user-mode emulation say
+# so with "UNSUPPORTED: emulated" and the reason.
+config.hdrtune_path = lit_config.params.get("hdrtune_path", config.hdrtune_path)
+emulator = lit_config.params.get("hdrtune_emulator", "")
+if emulator:
+    config.available_features.add("emulated")
+    wrapper = (wrapper + " " + emulator).strip()
 config.substitutions.append(("%hdrtune", (wrapper + " " + config.hdrtune_path).strip()))
 # LeakSanitizer cannot run under ptrace; a sanitizer build run by strace
 # checks everything else.
@@ -103,3 +113,14 @@ if program("groff"):
 # The zsh completion's test drives an interactive zsh through zsh/zpty.
 if program("zsh") and runs(program("zsh"), "-f", "-c", "zmodload zsh/zpty"):
     config.available_features.add("zsh")
+
+# The smoke set edits a copy of a real static library: the host C library's
+# libc.a, where the compiler finds it.
+try:
+    libc_archive = subprocess.run(["c++", "-print-file-name=libc.a"], capture_output=True,
+                                  text=True).stdout.strip()
+    if os.path.isabs(libc_archive) and os.path.isfile(libc_archive):
+        config.available_features.add("host-libc-archive")
+        config.substitutions.append(("%host_libc_a", os.path.realpath(libc_archive)))
+except OSError:
+    pass
