@@ -42,7 +42,9 @@ bool identify_by_statx(int fd, Identity *id) {
   id->inode = info.stx_ino;
   id->links = info.stx_nlink;
   id->mode = info.stx_mode;
-  id->has_mount = (info.stx_mask & STATX_MNT_ID) != 0;
+  // qemu-user sets the mask bit but gives every file the mount id 0; the
+  // device still tells its mounts apart, as it does where statx is missing.
+  id->has_mount = (info.stx_mask & STATX_MNT_ID) != 0 && info.stx_mnt_id != 0;
   id->mount = info.stx_mnt_id;
   return true;
 }
