@@ -14,6 +14,7 @@
 
 #include "runtime/alloc.h"
 #include "runtime/char_class.h"
+#include "runtime/standard_output.h"
 #include "support/byte_codec.h"
 #include "support/diagnostics.h"
 #include "support/elf_header.h"
@@ -287,7 +288,7 @@ static bool step_over_index(ArchiveState *state, const char *path, int read_inde
     state->index_is_64bit = 1;
     return archive_read_index(state, 8, read_index) != 0;
   }
-  if (read_index) std::printf("%s has no archive index\n", path);
+  if (read_index) out_printf("%s has no archive index\n", path);
   return true;
 }
 

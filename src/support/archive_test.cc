@@ -1,5 +1,6 @@
 // archive_test.cc - opening archives: header numbers, index, long-name table, nested switch.
 #include "support/archive.h"
+#include "runtime/standard_output.h"
 #include "support/archive_test_helpers.h"
 
 #include <fcntl.h>
@@ -31,6 +32,7 @@ class ArchiveOpen : public ::testing::Test {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int result = archive_open(&state, "lib.a", &file, 0, read_index);
+    out_flush();
     errors = testing::internal::GetCapturedStderr();
     output = testing::internal::GetCapturedStdout();
     return result;

@@ -4,14 +4,16 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "runtime/standard_output.h"
+
 namespace hdrtune {
 
 const char program_name[] = "hdrtune";
 
 static void report(const char *prefix, const char *format, std::va_list args) {
-  // Anything already on stdout must come out before the diagnostic when both
+  // Anything already listed must come out before the diagnostic when both
   // streams go to the same place.
-  std::fflush(stdout);
+  out_flush();
   std::fprintf(stderr, "%s: %s: ", program_name, prefix);
   std::vfprintf(stderr, format, args);
 }

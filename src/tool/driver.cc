@@ -11,6 +11,7 @@
 
 #include "runtime/argv.h"
 #include "runtime/process.h"
+#include "runtime/standard_output.h"
 #include "support/diagnostics.h"
 #include "tool/open_and_edit.h"
 #include "tool/target_names.h"
@@ -191,7 +192,7 @@ int tool_main(int argc, char **argv) {
   while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
   if (pending_interrupt()) stop_interrupted(pending_interrupt());
   bool prints_lines = options.list || options.check;
-  if (prints_lines && (std::fflush(stdout) != 0 || std::ferror(stdout))) {
+  if (!out_flush() && prints_lines) {
     report_error("standard output could not be written\n");
     status = 1;
   }

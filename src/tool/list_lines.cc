@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/standard_output.h"
+
 namespace hdrtune {
 
 namespace {
@@ -24,9 +26,9 @@ ValueText value_text(ListField field, int value) {
     case ListField::osabi: keyword = keyword_for(osabi_keywords, value); break;
     case ListField::abi_version: break;
   }
-  ValueText v;
+  ValueText v = {};
   if (keyword)
-    std::snprintf(v.text, sizeof v.text, "%s", keyword);
+    std::strncpy(v.text, keyword, sizeof v.text - 1);
   else
     std::snprintf(v.text, sizeof v.text, "%d", value);
   return v;
@@ -46,21 +48,14 @@ const char *field_name(ListField field) {
 // Starts a line with the name and ": ". One line per header: a newline, a
 // carriage return or a backslash in the name is written as an escape.
 void print_name(const char *name) {
-  if (!std::strpbrk(name, "\n\r\\")) {
-    std::fputs(name, stdout);
-  } else {
-    for (const char *c = name; *c; ++c) {
-      if (*c == '\n')
-        std::fputs("\\n", stdout);
-      else if (*c == '\r')
-        std::fputs("\\r", stdout);
-      else if (*c == '\\')
-        std::fputs("\\\\", stdout);
-      else
-        std::putchar(*c);
-    }
+  for (const char *c = name;; ++c) {
+    std::size_t plain = std::strcspn(c, "\n\r\\");
+    out_write(c, plain);
+    c += plain;
+    if (*c == '\0') break;
+    out_text(*c == '\n' ? "\\n" : *c == '\r' ? "\\r" : "\\\\");
   }
-  std::fputs(": ", stdout);
+  out_text(": ");
 }
 
 // One output value beside what the header holds; `wanted` is -1 when the
@@ -93,30 +88,29 @@ OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s)
 
 void list_unchanged(const char *name) {
   print_name(name);
-  std::fputs("unchanged\n", stdout);
+  out_text("unchanged\n");
 }
 
 void list_passed_over(const char *name, const char *why) {
   print_name(name);
-  std::printf("passed over (%s)\n", why);
+  out_texts({"passed over (", why, ")\n"});
 }
 
 void list_skipped(const char *name, ListField field, int found, int wanted) {
   print_name(name);
-  std::printf("skipped (%s %s, wanted %s)\n", field_name(field), value_text(field, found).text,
-              value_text(field, wanted).text);
+  out_texts({"skipped (", field_name(field), " ", value_text(field, found).text, ", wanted ",
+             value_text(field, wanted).text, ")\n"});
 }
 
 // The ABI version is 0 in nearly every object: a listing names it only
 // where it is not, so that the lines of ordinary files stay short.
 void list_current_values(const char *name, const ElfHeader &header) {
   print_name(name);
-  std::printf("machine %s, type %s, OSABI %s",
-              value_text(ListField::machine, header.e_machine).text,
-              value_text(ListField::type, header.e_type).text,
-              value_text(ListField::osabi, header.osabi).text);
-  if (header.abi_version != 0) std::printf(", ABI version %d", header.abi_version);
-  std::fputs("\n", stdout);
+  out_texts({"machine ", value_text(ListField::machine, header.e_machine).text, ", type ",
+             value_text(ListField::type, header.e_type).text, ", OSABI ",
+             value_text(ListField::osabi, header.osabi).text});
+  if (header.abi_version != 0) out_printf(", ABI version %d", header.abi_version);
+  out_text("\n");
 }
 
 void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s) {
@@ -125,11 +119,11 @@ void list_changes(const char *name, const ElfHeader &old_header, const HeaderEdi
   OutputFields fields = output_fields(old_header, s);
   for (const OutputField &f : fields.rows) {
     if (f.wanted == -1) continue;
-    std::printf("%s%s %s -> %s", separator, field_name(f.field), value_text(f.field, f.found).text,
-                value_text(f.field, f.wanted).text);
+    out_texts({separator, field_name(f.field), " ", value_text(f.field, f.found).text, " -> ",
+               value_text(f.field, f.wanted).text});
     separator = ", ";
   }
-  std::fputs("\n", stdout);
+  out_text("\n");
 }
 
 void list_differences(const char *name, const ElfHeader &header, const HeaderEditSettings &s) {
@@ -138,16 +132,16 @@ void list_differences(const char *name, const ElfHeader &header, const HeaderEdi
   OutputFields fields = output_fields(header, s);
   for (const OutputField &f : fields.rows) {
     if (f.wanted == -1 || f.wanted == f.found) continue;
-    std::printf("%s%s %s, wanted %s", separator, field_name(f.field),
-                value_text(f.field, f.found).text, value_text(f.field, f.wanted).text);
+    out_texts({separator, field_name(f.field), " ", value_text(f.field, f.found).text, ", wanted ",
+               value_text(f.field, f.wanted).text});
     separator = "; ";
   }
-  std::fputs("\n", stdout);
+  out_text("\n");
 }
 
 void list_as_wanted(const char *name) {
   print_name(name);
-  std::fputs("as wanted\n", stdout);
+  out_text("as wanted\n");
 }
 
 }  // namespace hdrtune
