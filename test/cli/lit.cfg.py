@@ -105,8 +105,12 @@ def runs(*command):
 # strace also needs leave to trace, which a container may refuse.
 if program("strace") and runs(program("strace"), "-o", os.devnull, "true"):
     config.available_features.add("strace")
-# setpriv runs a command as another user, which only root may do.
-if program("setpriv") and os.geteuid() == 0:
+# setpriv runs a command as another user, which only root may do; and that
+# user must be able to reach the tool (a build in a folder only root may
+# enter can't be run so, nor read by an emulator).
+unprivileged = ["--reuid=65534", "--regid=65534", "--clear-groups"]
+if program("setpriv") and os.geteuid() == 0 and runs(
+        program("setpriv"), *unprivileged, *wrapper.split(), config.hdrtune_path, "--version"):
     config.available_features.add("setpriv")
 if program("groff"):
     config.available_features.add("groff")
