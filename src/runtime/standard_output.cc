@@ -83,8 +83,6 @@ void out_write(const char *data, std::size_t size) {
 
 void out_text(const char *text) { out_write(text, std::strlen(text)); }
 
-void out_char(char c) { out_write(&c, 1); }
-
 void out_texts(std::initializer_list<const char *> pieces) {
   for (const char *piece : pieces) out_text(piece);
 }
@@ -99,8 +97,10 @@ void out_printf(const char *format, ...) {
   va_end(args);
   if (length < 0 || output.failed) return;
   if (static_cast<std::size_t>(length) < room) {
+    const char *text = output.buffer + output.held;
     output.held += static_cast<std::size_t>(length);
-    if (output.line_buffered) out_flush();
+    if (output.line_buffered && std::memchr(text, '\n', static_cast<std::size_t>(length)))
+      out_flush();
     return;
   }
   std::size_t size = static_cast<std::size_t>(length) + 1;

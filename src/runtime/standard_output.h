@@ -17,7 +17,6 @@ namespace hdrtune {
 
 void out_write(const char *data, std::size_t size);
 void out_text(const char *text);
-void out_char(char c);
 // Writes each piece in turn: a line made of fixed texts and values.
 void out_texts(std::initializer_list<const char *> pieces);
 void out_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -25,12 +25,9 @@ namespace {
 struct StdoutOn {
   int saved;
   explicit StdoutOn(int fd) : saved(dup(STDOUT_FILENO)) { dup2(fd, STDOUT_FILENO); }
-  ~StdoutOn() { put_back(); }
-  void put_back() {
-    if (saved < 0) return;
+  ~StdoutOn() {
     dup2(saved, STDOUT_FILENO);
     close(saved);
-    saved = -1;
   }
 };
 
@@ -59,8 +56,8 @@ TEST(StandardOutput, EveryPieceArrivesInOrder) {
   {
     StdoutOn redirect(fd);
     out_text("a.o: ");
-    out_char('x');
-    out_printf(" %d -> %s\n", 3, "FreeBSD");
+    out_texts({"x", " 3 -> "});
+    out_printf("%s\n", "FreeBSD");
     out_printf("%s has no archive index\n", long_name.c_str());
     out_write(big.data(), big.size());
     EXPECT_TRUE(out_flush());
