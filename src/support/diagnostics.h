@@ -1,6 +1,8 @@
 // diagnostics.h - the error and warning reporters.
 #pragma once
 
+#include <cstddef>
+
 namespace hdrtune {
 
 extern const char program_name[];
@@ -10,5 +12,19 @@ extern const char program_name[];
 void report_error(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // As report_error, with "hdrtune: Warning: ".
 void warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// The error number behind the next error line, when its text does not say
+// it ("not readable" for a running program that may not be written, say).
+// The next report_error hands it to the observer and forgets it.
+void note_error_cause(int error_number);
+
+// Called with each error line as written to stderr (the message after the
+// prefix, and its length with the newline) and the noted cause, or 0.
+using ErrorObserver = void (*)(const char *line, std::size_t length, const char *message,
+                               int cause);
+void set_error_observer(ErrorObserver observer);
+
+// How many error lines were written so far.
+unsigned long long error_count();
 
 }  // namespace hdrtune

@@ -13,6 +13,7 @@
 #include "support/elf_header.h"
 #include "support/member_names.h"
 #include "tool/header_editor.h"
+#include "tool/json_records.h"
 #include "tool/open_and_edit.h"
 
 namespace hdrtune {
@@ -65,6 +66,8 @@ static MemberResult edit_regular_member(const RunOptions &options, ArchiveState 
   MemberResult result = MemberResult::edited;
   if (!pass_over_non_elf || starts_with_elf_magic(outer->file, elf_offset, size_limit))
     result = result_of(edit_object(options, display_name, outer->file, elf_offset, size_limit));
+  else
+    ++run_counts.members_passed_over;
   if (offset_reachable(outer->next_header_offset) &&
       data_runs_past_end(outer, display_name, data_offset, size))
     return MemberResult::walk_ends;
@@ -212,6 +215,12 @@ static MemberResult edit_nested_reference(const RunOptions &options, const Archi
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
+  PlaceScope place;
+  current_place.archive = outer->file_name;
+  current_place.nested_archive = current_place.file = nested->file_name;
+  current_place.member = shown.name;
+  current_place.member_length = shown.name_length;
+  current_place.display_name = display_name;
   MemberResult result = MemberResult::failed;
   if (found)
     result = edit_found_nested_member(options, nested, ref.nested_offset, member, display_name);
@@ -236,15 +245,22 @@ static MemberResult edit_member(const RunOptions &options, ArchiveState *outer,
     report_damaged_name(outer, ref);
     return MemberResult::walk_ends;
   }
-  if (ref.kind == MemberRefKind::nested) return edit_nested_reference(options, outer, nested, ref);
-  if (outer->is_bsd && is_bsd_index_name(ref.name, ref.name_length))
+  if (outer->is_bsd && ref.kind != MemberRefKind::nested &&
+      is_bsd_index_name(ref.name, ref.name_length))
     return step_over_bsd_index(outer, size);
+  ++run_counts.members;
+  if (ref.kind == MemberRefKind::nested) return edit_nested_reference(options, outer, nested, ref);
   char *display_name =
       archive_display_name(outer->file_name, outer->is_thin, nullptr, ref.name, ref.name_length);
   if (!display_name) {
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;
   }
+  PlaceScope place;
+  current_place.archive = outer->file_name;
+  current_place.member = ref.name;
+  current_place.member_length = ref.name_length;
+  current_place.display_name = display_name;
   MemberResult result = ref.kind == MemberRefKind::thin_file
                             ? edit_member_file(options, outer, nested, ref, display_name)
                             : edit_regular_member(options, outer, display_name, ref.name_in_data,
@@ -290,6 +306,7 @@ int edit_archive(const RunOptions &options, const char *path, PositionedFile *fi
                  bool pass_over_non_elf) {
   ArchiveState outer;
   ArchiveState nested;
+  ++run_counts.archives;
   int status = walk_members(options, path, file, is_thin, pass_over_non_elf, &outer, &nested);
   archive_close_nested(&nested);
   status |= nested.close_failed;

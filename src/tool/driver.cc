@@ -13,6 +13,7 @@
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
 #include "support/diagnostics.h"
+#include "tool/json_records.h"
 #include "tool/open_and_edit.h"
 #include "tool/target_names.h"
 #include "tool/tree_walk.h"
@@ -35,6 +36,7 @@ enum OptionCode {
   option_input_abi_version,
   option_output_abi_version,
   option_check,
+  option_json,
 };
 
 const option long_option_table[] = {
@@ -53,6 +55,7 @@ const option long_option_table[] = {
     {"input-abiversion", required_argument, nullptr, option_input_abi_version},
     {"output-abiversion", required_argument, nullptr, option_output_abi_version},
     {"check", no_argument, nullptr, option_check},
+    {"json", no_argument, nullptr, option_json},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -74,6 +77,7 @@ void show_usage(std::FILE *stream, int status) {
                "  --input-abiversion <n>      Set input ABI version to <n>\n"
                "  --output-abiversion <n>     Set output ABI version to <n>\n"
                "  --check                     Report headers that differ from the output values\n"
+               "  --json                      Print the list or the check as JSON lines\n"
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
                program_name);
@@ -115,6 +119,7 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case option_output_abi_version:
       return (s.output_abi_version = lookup_abi_version(argument)) != -1;
     case option_check: options->check = true; return true;
+    case option_json: options->json = true; return true;
     case option_dry_run: options->dry_run = true; return true;
     case option_list: options->list = true; return true;
     case option_skip_unmatched: options->skip_unmatched = true; return true;
@@ -126,6 +131,8 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
 }
 
 int edit_file(const RunOptions &options, const char *path) {
+  PlaceScope place;
+  current_place.operand = path;
   if (options.recursive && is_directory(path)) return edit_tree(options, path);
   PathToEdit target;
   target.name = target.path = target.display_name = path;
@@ -147,16 +154,21 @@ static void set_broken_pipe_action(bool writes_files) {
 
 // Every header named in the list so far was written, and no other: say so by
 // flushing the list, then end as the signal would have ended the run.
-[[noreturn]] static void stop_interrupted(int signal) {
+[[noreturn]] static void stop_interrupted(const RunOptions &options, int signal) {
   report_error("interrupted by %s\n", interrupt_name(signal));
+  if (options.json) {
+    json_summary_record(0, signal);
+    out_flush();
+  }
   end_by_signal(signal);
 }
 
 // What the options imply for one another, once all are known; usage when
 // nothing would be written or checked.
 static void settle_run_kind(RunOptions *options) {
-  // A dry run shows what the real run would write.
-  if (options->dry_run) options->list = true;
+  // A dry run shows what the real run would write; records alone list as
+  // --list does, and a check's records show what its lines would show.
+  if (options->dry_run || (options->json && !options->check)) options->list = true;
   bool has_output = has_output_value(options->settings);
   if (options->check) {
     if (!has_output) show_usage(stderr, 1);
@@ -169,6 +181,13 @@ static void settle_run_kind(RunOptions *options) {
     // Nothing to write: list what the headers hold, reading only.
     options->read_only = true;
   }
+}
+
+// A check tells a failure from a difference: 2 once an error line was
+// written, whatever else; 1 when a header differs; 0 when all hold.
+static int check_status(int status) {
+  if (error_count() > 0) return 2;
+  return status == 0 ? 0 : 1;
 }
 
 int tool_main(int argc, char **argv) {
@@ -187,15 +206,19 @@ int tool_main(int argc, char **argv) {
   settle_run_kind(&options);
   set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
+  if (options.json) start_json_records(options);
 
   int status = 0;
   while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
-  if (pending_interrupt()) stop_interrupted(pending_interrupt());
+  if (pending_interrupt()) stop_interrupted(options, pending_interrupt());
+  if (options.check) status = check_status(status);
+  if (options.json) json_summary_record(status, 0);
   bool prints_lines = options.list || options.check;
   if (!out_flush() && prints_lines) {
     report_error("standard output could not be written\n");
-    status = 1;
+    status = options.check ? 2 : 1;
   }
+  if (options.check) print_check_count();
   return status;
 }
 

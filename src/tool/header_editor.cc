@@ -11,6 +11,7 @@
 
 #include "support/diagnostics.h"
 #include "support/elf_header.h"
+#include "tool/json_records.h"
 #include "tool/list_lines.h"
 #include "tool/target_names.h"
 
@@ -110,6 +111,7 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
   for (const Condition &c : conditions) {
     if (c.wanted == -1 || c.wanted == c.found) continue;
     if (options.skip_unmatched && c.skippable) {
+      ++run_counts.skipped;
       if (options.list) list_skipped(display_name, c.field, c.found, c.wanted);
       return Verdict::skipped;
     }
@@ -131,7 +133,9 @@ ElfHeader with_output_values(const ElfHeader &header, const HeaderEditSettings &
 // standard output, not an error message.
 int check_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   ElfHeader edited = with_output_values(header, options.settings);
+  ++run_counts.checked;
   if (std::memcmp(edited.bytes, header.bytes, header.size) != 0) {
+    ++run_counts.differing;
     list_differences(display_name, header, options.settings);
     return 1;
   }
@@ -148,10 +152,12 @@ int apply_and_write(const RunOptions &options, const char *display_name, Positio
   if (!options.dry_run) {
     int error = file_write(file, offset, edited.bytes, edited.size);
     if (error != 0) {
+      note_error_cause(error);
       report_error("%s: Failed to update ELF header: %s\n", display_name, std::strerror(error));
       return 1;
     }
   }
+  ++run_counts.edited;
   if (options.list) list_changes(display_name, header, s);
   return 0;
 }
@@ -160,8 +166,13 @@ int apply_and_write(const RunOptions &options, const char *display_name, Positio
 
 int edit_object(const RunOptions &options, const char *display_name, PositionedFile *file,
                 std::uint64_t offset, std::uint64_t size_limit) {
+  PlaceScope place;
+  current_place.display_name = display_name;
+  current_place.offset = offset;
   ElfHeader header;
   if (!read_header(display_name, file, offset, size_limit, &header)) return 1;
+  current_place.header = &header;
+  ++run_counts.headers;
   if (!is_editable(display_name, header)) return 1;
   Verdict verdict = judge_header(options, display_name, header);
   if (options.check && (verdict == Verdict::edit || verdict == Verdict::unchanged))
@@ -175,6 +186,7 @@ int edit_object(const RunOptions &options, const char *display_name, PositionedF
     case Verdict::edit: break;
   }
   if (!has_output_value(options.settings)) {
+    ++run_counts.listed;
     list_current_values(display_name, header);
     return 0;
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/standard_output.h"
+#include "tool/json_records.h"
 
 namespace hdrtune {
 
@@ -16,16 +17,7 @@ struct ValueText {
 };
 
 ValueText value_text(ListField field, int value) {
-  const char *keyword = nullptr;
-  switch (field) {
-    case ListField::elf_class:
-      keyword = value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr;
-      break;
-    case ListField::machine: keyword = keyword_for(machine_keywords, value); break;
-    case ListField::type: keyword = keyword_for(type_keywords, value); break;
-    case ListField::osabi: keyword = keyword_for(osabi_keywords, value); break;
-    case ListField::abi_version: break;
-  }
+  const char *keyword = value_name(field, value);
   ValueText v = {};
   if (keyword)
     std::strncpy(v.text, keyword, sizeof v.text - 1);
@@ -86,17 +78,35 @@ OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s)
 
 }  // namespace
 
+const char *value_name(ListField field, int value) {
+  switch (field) {
+    case ListField::elf_class:
+      return value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr;
+    case ListField::machine: return keyword_for(machine_keywords, value);
+    case ListField::type: return keyword_for(type_keywords, value);
+    case ListField::osabi: return keyword_for(osabi_keywords, value);
+    case ListField::abi_version: return nullptr;
+  }
+  return nullptr;
+}
+
 void list_unchanged(const char *name) {
+  if (json_records_on()) return json_header_record(HeaderResult::unchanged, name);
   print_name(name);
   out_text("unchanged\n");
 }
 
 void list_passed_over(const char *name, const char *why) {
+  if (json_records_on()) return json_header_record(HeaderResult::passed_over, name, nullptr, why);
   print_name(name);
   out_texts({"passed over (", why, ")\n"});
 }
 
 void list_skipped(const char *name, ListField field, int found, int wanted) {
+  if (json_records_on()) {
+    SkipCondition skip = {field, found, wanted};
+    return json_header_record(HeaderResult::skipped, name, &skip);
+  }
   print_name(name);
   out_texts({"skipped (", field_name(field), " ", value_text(field, found).text, ", wanted ",
              value_text(field, wanted).text, ")\n"});
@@ -105,6 +115,7 @@ void list_skipped(const char *name, ListField field, int found, int wanted) {
 // The ABI version is 0 in nearly every object: a listing names it only
 // where it is not, so that the lines of ordinary files stay short.
 void list_current_values(const char *name, const ElfHeader &header) {
+  if (json_records_on()) return json_header_record(HeaderResult::listed, name);
   print_name(name);
   out_texts({"machine ", value_text(ListField::machine, header.e_machine).text, ", type ",
              value_text(ListField::type, header.e_type).text, ", OSABI ",
@@ -114,6 +125,9 @@ void list_current_values(const char *name, const ElfHeader &header) {
 }
 
 void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s) {
+  if (json_records_on())
+    return json_header_record(
+        json_records_dry_run() ? HeaderResult::not_written : HeaderResult::written, name);
   const char *separator = "";
   print_name(name);
   OutputFields fields = output_fields(old_header, s);
@@ -127,6 +141,7 @@ void list_changes(const char *name, const ElfHeader &old_header, const HeaderEdi
 }
 
 void list_differences(const char *name, const ElfHeader &header, const HeaderEditSettings &s) {
+  if (json_records_on()) return json_header_record(HeaderResult::differs, name);
   const char *separator = "";
   print_name(name);
   OutputFields fields = output_fields(header, s);
@@ -140,6 +155,7 @@ void list_differences(const char *name, const ElfHeader &header, const HeaderEdi
 }
 
 void list_as_wanted(const char *name) {
+  if (json_records_on()) return json_header_record(HeaderResult::as_wanted, name);
   print_name(name);
   out_text("as wanted\n");
 }

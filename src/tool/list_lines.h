@@ -9,6 +9,10 @@ namespace hdrtune {
 // The fields an input condition checks, as a skip line names them.
 enum class ListField { elf_class, machine, type, osabi, abi_version };
 
+// The name a field's value goes by, or null when it has none. Every list
+// line and record names values through this.
+const char *value_name(ListField field, int value);
+
 // NAME: unchanged
 void list_unchanged(const char *name);
 // NAME: passed over (WHY)

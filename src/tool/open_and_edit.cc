@@ -12,10 +12,16 @@
 #include "support/files.h"
 #include "tool/archive_walk.h"
 #include "tool/header_editor.h"
+#include "tool/json_records.h"
 
 namespace hdrtune {
 
 namespace {
+
+void report_could_not_locate(const char *path, int error) {
+  note_error_cause(error);
+  report_error("Could not locate '%s'.  System error message: %s\n", path, std::strerror(error));
+}
 
 // Only a regular file is opened: opening a device or a FIFO can block or
 // have effects of its own. An operand's failure names its cause.
@@ -29,8 +35,7 @@ bool check_before_opening(const PathToEdit &target) {
     else if (errno == ENOENT)
       report_error("'%s': No such file\n", path);
     else
-      report_error("Could not locate '%s'.  System error message: %s\n", path,
-                   std::strerror(errno));
+      report_could_not_locate(path, errno);
     return false;
   }
   if (S_ISREG(info.st_mode)) return true;
@@ -100,19 +105,25 @@ int edit_opened(const RunOptions &options, const PathToEdit &target, PositionedF
 EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
                           const LockWait &wait) {
   bool in_tree = target.role == PathRole::tree_file;
+  PlaceScope place;
+  current_place.file = target.path;
+  current_place.display_name = target.display_name;
   if (!in_tree && !check_before_opening(target)) return EditOutcome::not_opened;
   PositionedFile file;
   OpenFailure failure = open_positioned_file(&file, target.dir_fd, target.name, target.path,
                                              small_window_size, options.read_only, in_tree);
+  int open_error = errno;
   // A link in a tree is never followed, and a file removed since the walk
   // looked at it is no longer part of the tree.
   if (in_tree && (failure == OpenFailure::symbolic_link || failure == OpenFailure::missing))
     return EditOutcome::edited;
   if (failure != OpenFailure::none) {
-    if (failure == OpenFailure::not_regular && target.role == PathRole::operand)
+    if (failure == OpenFailure::not_regular && target.role == PathRole::operand) {
       report_error("'%s' is not an ordinary file\n", target.path);
-    else
+    } else {
+      if (failure == OpenFailure::not_openable) note_error_cause(open_error);
       report_error("Input file '%s' is not readable\n", target.path);
+    }
     return EditOutcome::not_opened;
   }
   if ((in_tree && !is_file_looked_at(target, &file)) ||
@@ -120,6 +131,7 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
     close_edited_file(&file);
     return in_tree ? EditOutcome::failed : EditOutcome::not_opened;
   }
+  if (!in_tree) ++run_counts.files;
   int status = edit_opened(options, target, &file);
   status |= close_edited_file(&file);
   return status == 0 ? EditOutcome::edited : EditOutcome::failed;

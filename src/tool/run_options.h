@@ -32,6 +32,7 @@ struct RunOptions {
   bool read_only = false;       // nothing is written: open every file for reading only
   bool recursive = false;       // an operand that is a directory is walked
   bool check = false;           // report headers that differ from the output values, write nothing
+  bool json = false;            // list lines and error lines as JSON records
 };
 
 // True when at least one output value was given. Without one, a run with

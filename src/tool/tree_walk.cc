@@ -22,6 +22,7 @@
 #include "support/archive.h"
 #include "support/diagnostics.h"
 #include "support/file_identity.h"
+#include "tool/json_records.h"
 #include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 
@@ -113,7 +114,11 @@ void report_other_mount(const char *path) {
 }
 
 void report_unreadable_directory(TreeWalk *walk, const char *path) {
-  report_error("%s: cannot read directory: %s\n", path, std::strerror(errno));
+  PlaceScope place;
+  current_place.file = path;
+  int error = errno;
+  note_error_cause(error);
+  report_error("%s: cannot read directory: %s\n", path, std::strerror(error));
   walk->status = 1;
 }
 
@@ -230,6 +235,9 @@ void edit_found_file(TreeWalk *walk, int dir_fd, const char *name, const Identit
 void report_failed_look(TreeWalk *walk, int fd, const char *what, int error) {
   Identity id;
   if (pending_interrupt() || (identify(fd, &id) && !S_ISREG(id.mode))) return;
+  PlaceScope place;
+  current_place.file = walk->path.text;
+  note_error_cause(error);
   report_error("%s: cannot %s file: %s\n", walk->path.text, what, std::strerror(error));
   walk->status = 1;
 }
@@ -244,7 +252,10 @@ bool look_at_file(TreeWalk *walk, int fd, FileKind *content, Identity *id) {
   }
   // Only what starts like an ELF file or an archive is asked where it lives
   // and what it is.
-  if (*content == FileKind::other) return false;
+  if (*content == FileKind::other) {
+    ++run_counts.files_passed_over;
+    return false;
+  }
   if (!identify(fd, id)) {
     report_failed_look(walk, fd, "examine", errno);
     return false;
@@ -261,10 +272,12 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
     // A name swapped for a link in the meantime is passed over like any
     // link, and one removed meantime is no longer part of the tree.
     if (errno == ELOOP || errno == ENOENT) return;
+    note_error_cause(errno);
     report_error("Input file '%s' is not readable\n", path);
     walk->status = 1;
     return;
   }
+  ++run_counts.files;
   Identity id;
   FileKind content = FileKind::other;
   bool wanted = look_at_file(walk, fd, &content, &id);
@@ -276,6 +289,7 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   }
   if (content == FileKind::thin_archive) {
     // Its member files may lie anywhere; those inside the tree are reached anyway.
+    ++run_counts.thin_passed_over;
     if (walk->options.list) list_passed_over(path, "thin archive");
     return;
   }

@@ -1,0 +1,142 @@
+// SPDX-License-Identifier: MIT
+// json_text.cc - JSON text built in a growing buffer.
+#include "runtime/json_text.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/alloc.h"
+
+namespace hdrtune {
+
+namespace {
+
+void reserve(JsonBuffer *buffer, std::size_t more) {
+  if (buffer->capacity - buffer->length >= more) return;
+  std::size_t capacity = buffer->capacity ? buffer->capacity : 512;
+  while (capacity - buffer->length < more) capacity *= 2;
+  buffer->data = static_cast<char *>(realloc_or_die(buffer->data, capacity));
+  buffer->capacity = capacity;
+}
+
+// Bytes a string cannot hold as they are: control bytes, '"', '\\', and
+// every byte above 0x7f, whose sequence must be checked.
+struct SpecialBytes {
+  bool table[256];
+  constexpr SpecialBytes() : table() {
+    for (int c = 0; c < 256; ++c) table[c] = c < 0x20 || c == '"' || c == '\\' || c >= 0x80;
+  }
+};
+constexpr SpecialBytes special;
+
+const char hex_digits[] = "0123456789abcdef";
+
+// One byte below 0x20, '"' or '\\' as its escape.
+void escape(JsonBuffer *buffer, unsigned char c) {
+  switch (c) {
+    case '"': json_raw(buffer, "\\\"", 2); return;
+    case '\\': json_raw(buffer, "\\\\", 2); return;
+    case '\n': json_raw(buffer, "\\n", 2); return;
+    case '\r': json_raw(buffer, "\\r", 2); return;
+    case '\t': json_raw(buffer, "\\t", 2); return;
+    default: break;
+  }
+  char text[6] = {'\\', 'u', '0', '0', hex_digits[c >> 4], hex_digits[c & 15]};
+  json_raw(buffer, text, sizeof text);
+}
+
+}  // namespace
+
+void json_release(JsonBuffer *buffer) {
+  std::free(buffer->data);
+  *buffer = {};
+}
+
+void json_raw(JsonBuffer *buffer, const char *text, std::size_t length) {
+  reserve(buffer, length);
+  std::memcpy(buffer->data + buffer->length, text, length);
+  buffer->length += length;
+}
+
+void json_raw(JsonBuffer *buffer, const char *text) { json_raw(buffer, text, std::strlen(text)); }
+
+void json_number(JsonBuffer *buffer, std::uint64_t value) {
+  char digits[20];
+  std::size_t at = sizeof digits;
+  do {
+    digits[--at] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  json_raw(buffer, digits + at, sizeof digits - at);
+}
+
+std::size_t utf8_sequence_length(const unsigned char *text, std::size_t available) {
+  unsigned char c = text[0];
+  std::size_t length;
+  unsigned char low = 0x80, high = 0xbf;  // the range of the second byte
+  if (c < 0x80) return 1;
+  if (c >= 0xc2 && c <= 0xdf) {
+    length = 2;
+  } else if (c >= 0xe0 && c <= 0xef) {
+    length = 3;
+    if (c == 0xe0) low = 0xa0;   // no overlong form
+    if (c == 0xed) high = 0x9f;  // no surrogate
+  } else if (c >= 0xf0 && c <= 0xf4) {
+    length = 4;
+    if (c == 0xf0) low = 0x90;   // no overlong form
+    if (c == 0xf4) high = 0x8f;  // nothing above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (available < length || text[1] < low || text[1] > high) return 0;
+  for (std::size_t i = 2; i < length; ++i)
+    if (text[i] < 0x80 || text[i] > 0xbf) return 0;
+  return length;
+}
+
+bool json_string(JsonBuffer *buffer, const char *bytes, std::size_t length) {
+  // The longest a byte can become is "\u00XX" or "\ufffd": six bytes.
+  reserve(buffer, length + 2);
+  json_raw(buffer, "\"", 1);
+  const auto *text = reinterpret_cast<const unsigned char *>(bytes);
+  bool exact = true;
+  std::size_t at = 0;
+  while (at < length) {
+    std::size_t plain = at;
+    while (plain < length && !special.table[text[plain]]) ++plain;
+    json_raw(buffer, bytes + at, plain - at);
+    at = plain;
+    if (at == length) break;
+    if (text[at] < 0x80) {
+      escape(buffer, text[at]);
+      ++at;
+      continue;
+    }
+    std::size_t sequence = utf8_sequence_length(text + at, length - at);
+    if (sequence == 0) {
+      json_raw(buffer, "\\ufffd", 6);
+      exact = false;
+      ++at;
+      continue;
+    }
+    json_raw(buffer, bytes + at, sequence);
+    at += sequence;
+  }
+  json_raw(buffer, "\"", 1);
+  return exact;
+}
+
+void json_hex_string(JsonBuffer *buffer, const char *bytes, std::size_t length) {
+  reserve(buffer, 2 * length + 2);
+  char *out = buffer->data + buffer->length;
+  *out++ = '"';
+  for (std::size_t i = 0; i < length; ++i) {
+    auto c = static_cast<unsigned char>(bytes[i]);
+    *out++ = hex_digits[c >> 4];
+    *out++ = hex_digits[c & 15];
+  }
+  *out++ = '"';
+  buffer->length = static_cast<std::size_t>(out - buffer->data);
+}
+
+}  // namespace hdrtune

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#include "runtime/json_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace hdrtune;
+
+namespace {
+
+struct Written {
+  std::string text;
+  bool exact;
+};
+
+Written as_json_string(const std::string &bytes) {
+  JsonBuffer buffer;
+  bool exact = json_string(&buffer, bytes.data(), bytes.size());
+  Written w = {std::string(buffer.data, buffer.length), exact};
+  json_release(&buffer);
+  return w;
+}
+
+TEST(JsonString, EscapesQuotesBackslashesAndControlBytes) {
+  Written w = as_json_string(std::string("a\"b\\c\nd\re\tf\x1b g\x01", 15) + std::string(1, '\0'));
+  EXPECT_EQ(w.text, "\"a\\\"b\\\\c\\nd\\re\\tf\\u001b g\\u0001\\u0000\"");
+  EXPECT_TRUE(w.exact);
+}
+
+TEST(JsonString, KeepsUtf8AndReplacesEachByteThatIsNotUtf8) {
+  EXPECT_EQ(as_json_string("caf\xc3\xa9 \xf0\x9f\x98\x80").text,
+            "\"caf\xc3\xa9 \xf0\x9f\x98\x80\"");
+  Written w = as_json_string(
+      "a\xff"
+      "b\xc3(");
+  EXPECT_EQ(w.text, "\"a\\ufffdb\\ufffd(\"");
+  EXPECT_FALSE(w.exact);
+  // Overlong forms, surrogates, code points past U+10FFFF and a sequence
+  // cut off by the end: every byte of each is replaced on its own.
+  EXPECT_EQ(as_json_string("\xc0\xaf").text, "\"\\ufffd\\ufffd\"");
+  EXPECT_EQ(as_json_string("\xe0\x80\xaf").text, "\"\\ufffd\\ufffd\\ufffd\"");
+  EXPECT_EQ(as_json_string("\xed\xa0\x80").text, "\"\\ufffd\\ufffd\\ufffd\"");
+  EXPECT_EQ(as_json_string("\xf4\x90\x80\x80").text, "\"\\ufffd\\ufffd\\ufffd\\ufffd\"");
+  EXPECT_EQ(as_json_string("x\xe2\x82").text, "\"x\\ufffd\\ufffd\"");
+  EXPECT_TRUE(as_json_string("\xf4\x8f\xbf\xbf\xed\x9f\xbf").exact);
+}
+
+TEST(JsonString, LongNamesGrowTheBuffer) {
+  std::string name(1 << 20, 'n');
+  name[12345] = '"';
+  Written w = as_json_string(name);
+  EXPECT_EQ(w.text.size(), name.size() + 3);
+  EXPECT_EQ(w.text.substr(12345, 4), "nn\\\"");
+}
+
+TEST(JsonNumber, WritesDecimalDigitsUpToTheLargest) {
+  JsonBuffer buffer;
+  json_number(&buffer, 0);
+  json_raw(&buffer, ",");
+  json_number(&buffer, 1234567890);
+  json_raw(&buffer, ",");
+  json_number(&buffer, UINT64_MAX);
+  json_raw(&buffer, ",");
+  json_hex_string(&buffer, "\xff\x00\x1b", 3);
+  EXPECT_EQ(std::string(buffer.data, buffer.length),
+            "0,1234567890,18446744073709551615,\"ff001b\"");
+  json_release(&buffer);
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// SPDX-License-Identifier: MIT
+// json_records.cc - what a run shows, as JSON lines.
+//
+// Each record is one object on one line, built whole in a buffer and handed
+// to the list's stream in one piece, so a signal never leaves half of one.
+// Every text from a file system or an archive may hold any bytes: a string
+// holds each byte that is not UTF-8 as U+FFFD, and then "KEY_hex" beside it
+// gives the exact bytes.
+#include "tool/json_records.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/json_text.h"
+#include "runtime/process.h"
+#include "runtime/standard_output.h"
+#include "support/diagnostics.h"
+
+namespace hdrtune {
+
+HeaderPlace current_place;
+RunCounts run_counts;
+
+namespace {
+
+const RunOptions *json_options = nullptr;
+JsonBuffer record;
+
+void begin_record(const char *kind) {
+  record.length = 0;
+  json_raw(&record, "{\"format\":");
+  json_number(&record, json_format_version);
+  json_raw(&record, ",\"record\":\"");
+  json_raw(&record, kind);
+  json_raw(&record, "\"");
+}
+
+void end_record() {
+  json_raw(&record, "}\n", 2);
+  out_write(record.data, record.length);
+}
+
+void key(const char *name) {
+  json_raw(&record, ",\"", 2);
+  json_raw(&record, name);
+  json_raw(&record, "\":", 2);
+}
+
+void string_field(const char *name, const char *bytes, std::size_t length) {
+  key(name);
+  if (!bytes) {
+    json_raw(&record, "null", 4);
+    return;
+  }
+  if (json_string(&record, bytes, length)) return;
+  json_raw(&record, ",\"", 2);
+  json_raw(&record, name);
+  json_raw(&record, "_hex\":", 6);
+  json_hex_string(&record, bytes, length);
+}
+
+void string_field(const char *name, const char *text) {
+  string_field(name, text, text ? std::strlen(text) : 0);
+}
+
+void number_field(const char *name, std::uint64_t value) {
+  key(name);
+  json_number(&record, value);
+}
+
+const char *field_key(ListField field) {
+  switch (field) {
+    case ListField::elf_class: return "class";
+    case ListField::machine: return "machine";
+    case ListField::type: return "type";
+    case ListField::osabi: return "osabi";
+    case ListField::abi_version: return "abi_version";
+  }
+  return "";
+}
+
+// {"number":N,"name":"KEYWORD"}, the name null where the value has none.
+void value_object(ListField field, int value) {
+  json_raw(&record, "{\"number\":", 10);
+  json_number(&record, static_cast<std::uint64_t>(value));
+  json_raw(&record, ",\"name\":", 8);
+  const char *name = value_name(field, value);
+  if (name) {
+    json_raw(&record, "\"", 1);
+    json_raw(&record, name);
+    json_raw(&record, "\"", 1);
+  } else {
+    json_raw(&record, "null", 4);
+  }
+  json_raw(&record, "}", 1);
+}
+
+// The values an edit gives or would give the header's fields.
+struct FieldValues {
+  int machine, type, osabi, abi_version;
+};
+
+FieldValues values_of(const ElfHeader &header) {
+  return {header.e_machine, header.e_type, header.osabi, header.abi_version};
+}
+
+FieldValues values_after(const ElfHeader &header, const HeaderEditSettings &s) {
+  FieldValues v = values_of(header);
+  if (s.output_machine != -1) v.machine = s.output_machine & 0xffff;
+  if (s.output_type != -1) v.type = s.output_type & 0xffff;
+  if (s.output_osabi != -1) v.osabi = s.output_osabi & 0xff;
+  if (s.output_abi_version != -1) v.abi_version = s.output_abi_version & 0xff;
+  return v;
+}
+
+void field_values(const FieldValues &v, bool as_object) {
+  const struct {
+    ListField field;
+    int value;
+  } rows[] = {{ListField::machine, v.machine},
+              {ListField::type, v.type},
+              {ListField::osabi, v.osabi},
+              {ListField::abi_version, v.abi_version}};
+  const char *separator = as_object ? "{\"" : ",\"";
+  for (const auto &row : rows) {
+    json_raw(&record, separator);
+    json_raw(&record, field_key(row.field));
+    json_raw(&record, "\":", 2);
+    value_object(row.field, row.value);
+    separator = ",\"";
+  }
+  if (as_object) json_raw(&record, "}", 1);
+}
+
+void null_fields(const char *const *names) {
+  for (; *names; ++names) {
+    key(*names);
+    json_raw(&record, "null", 4);
+  }
+}
+
+const char *result_text(HeaderResult result) {
+  switch (result) {
+    case HeaderResult::written: return "written";
+    case HeaderResult::not_written: return "not_written";
+    case HeaderResult::unchanged: return "unchanged";
+    case HeaderResult::listed: return "listed";
+    case HeaderResult::as_wanted: return "as_wanted";
+    case HeaderResult::differs: return "differs";
+    case HeaderResult::skipped: return "skipped";
+    case HeaderResult::passed_over: return "passed_over";
+  }
+  return "";
+}
+
+void place_fields(const char *display_name) {
+  const HeaderPlace &p = current_place;
+  string_field("name", display_name);
+  string_field("operand", p.operand);
+  string_field("file", p.file);
+  string_field("archive", p.archive);
+  string_field("member", p.member, p.member_length);
+  string_field("nested_archive", p.nested_archive);
+}
+
+void header_fields(const ElfHeader &header, bool with_after) {
+  number_field("offset", current_place.offset);
+  key("class");
+  json_number(&record, header.elf_class == ELFCLASS64 ? 64 : 32);
+  key("byte_order");
+  json_raw(&record, header.data_encoding == ELFDATA2MSB ? "\"big\"" : "\"little\"");
+  field_values(values_of(header), false);
+  key("after");
+  if (with_after)
+    field_values(values_after(header, json_options->settings), true);
+  else
+    json_raw(&record, "null", 4);
+}
+
+// The output values the header does not hold, as a check names them.
+void differ_field(const ElfHeader &header) {
+  FieldValues found = values_of(header);
+  FieldValues wanted = values_after(header, json_options->settings);
+  const struct {
+    const char *name;
+    bool differs;
+  } rows[] = {{"machine", found.machine != wanted.machine},
+              {"type", found.type != wanted.type},
+              {"osabi", found.osabi != wanted.osabi},
+              {"abi_version", found.abi_version != wanted.abi_version}};
+  key("differ");
+  const char *separator = "[";
+  for (const auto &row : rows) {
+    if (!row.differs) continue;
+    json_raw(&record, separator);
+    json_raw(&record, "\"", 1);
+    json_raw(&record, row.name);
+    json_raw(&record, "\"", 1);
+    separator = ",";
+  }
+  json_raw(&record, *separator == '[' ? "[]" : "]");
+}
+
+// The name an error line is about: the quoted path of an operand's
+// messages, or the longest name of the current place the message starts
+// with; otherwise the header being worked on, if any.
+struct Subject {
+  const char *text = nullptr;
+  std::size_t length = 0;
+};
+
+bool ends_with(const char *text, std::size_t length, const char *suffix) {
+  std::size_t n = std::strlen(suffix);
+  return length >= n && std::memcmp(text + length - n, suffix, n) == 0;
+}
+
+Subject quoted_subject(const char *message, std::size_t length) {
+  static const struct {
+    const char *prefix, *suffix;
+  } forms[] = {{"'", "': No such file\n"},
+               {"'", "' is not an ordinary file\n"},
+               {"Input file '", "' is not readable\n"}};
+  for (const auto &form : forms) {
+    std::size_t p = std::strlen(form.prefix), s = std::strlen(form.suffix);
+    if (length >= p + s && std::strncmp(message, form.prefix, p) == 0 &&
+        ends_with(message, length, form.suffix))
+      return {message + p, length - p - s};
+  }
+  const char locate[] = "Could not locate '", reason[] = "'.  System error message: ";
+  if (std::strncmp(message, locate, sizeof locate - 1) == 0) {
+    const char *end = nullptr;
+    for (const char *at = message; (at = std::strstr(at, reason)) != nullptr; ++at) end = at;
+    if (end)
+      return {message + sizeof locate - 1,
+              static_cast<std::size_t>(end - message) - (sizeof locate - 1)};
+  }
+  return {};
+}
+
+Subject error_subject(const char *message, std::size_t length) {
+  Subject subject = quoted_subject(message, length);
+  if (subject.text) return subject;
+  const HeaderPlace &p = current_place;
+  const char *names[] = {p.display_name, p.file, p.archive, p.nested_archive, p.operand};
+  for (const char *name : names) {
+    if (!name) continue;
+    std::size_t n = std::strlen(name);
+    if (n <= subject.length || n + 2 > length || std::memcmp(message, name, n) != 0 ||
+        message[n] != ':' || message[n + 1] != ' ')
+      continue;
+    subject = {name, n};
+  }
+  if (!subject.text && p.display_name) subject = {p.display_name, std::strlen(p.display_name)};
+  return subject;
+}
+
+void write_error_record(const char *line, std::size_t length, const char *message, int cause) {
+  std::size_t text_length = length > 0 && line[length - 1] == '\n' ? length - 1 : length;
+  Subject subject = error_subject(message, length - static_cast<std::size_t>(message - line));
+  begin_record("error");
+  string_field("name", subject.text, subject.length);
+  string_field("message", line, text_length);
+  string_field("reason", cause ? std::strerror(cause) : nullptr);
+  end_record();
+}
+
+}  // namespace
+
+void start_json_records(const RunOptions &options) {
+  json_options = &options;
+  set_error_observer(write_error_record);
+}
+
+bool json_records_on() { return json_options != nullptr; }
+
+bool json_records_dry_run() { return json_options && json_options->dry_run; }
+
+void json_header_record(HeaderResult result, const char *display_name, const SkipCondition *skip,
+                        const char *reason) {
+  begin_record("header");
+  key("result");
+  json_raw(&record, "\"", 1);
+  json_raw(&record, result_text(result));
+  json_raw(&record, "\"", 1);
+  place_fields(display_name);
+  const ElfHeader *header = current_place.header;
+  if (header) {
+    bool with_after = has_output_value(json_options->settings) && result != HeaderResult::skipped &&
+                      result != HeaderResult::listed;
+    header_fields(*header, with_after);
+  } else {
+    static const char *const absent[] = {"offset", "class",       "byte_order", "machine", "type",
+                                         "osabi",  "abi_version", "after",      nullptr};
+    null_fields(absent);
+  }
+  if (header && (result == HeaderResult::as_wanted || result == HeaderResult::differs)) {
+    differ_field(*header);
+  } else {
+    key("differ");
+    json_raw(&record, "null", 4);
+  }
+  key("skipped");
+  if (skip) {
+    json_raw(&record, "{\"field\":\"");
+    json_raw(&record, field_key(skip->field));
+    json_raw(&record, "\",\"found\":");
+    value_object(skip->field, skip->found);
+    json_raw(&record, ",\"wanted\":");
+    value_object(skip->field, skip->wanted);
+    json_raw(&record, "}", 1);
+  } else {
+    json_raw(&record, "null", 4);
+  }
+  string_field("reason", reason);
+  end_record();
+}
+
+void json_summary_record(int exit_status, int signal) {
+  const RunCounts &c = run_counts;
+  begin_record("summary");
+  number_field("files", c.files);
+  number_field("archives", c.archives);
+  number_field("members", c.members);
+  number_field("headers", c.headers);
+  number_field("edited", c.edited);
+  number_field("listed", c.listed);
+  number_field("checked", c.checked);
+  number_field("differing", c.differing);
+  number_field("skipped", c.skipped);
+  number_field("passed_over", c.files_passed_over + c.thin_passed_over + c.members_passed_over);
+  number_field("errors", error_count());
+  key("exit_status");
+  if (signal)
+    json_raw(&record, "null", 4);
+  else
+    json_number(&record, static_cast<std::uint64_t>(exit_status));
+  string_field("signal", signal ? interrupt_name(signal) : nullptr);
+  end_record();
+}
+
+void print_check_count() {
+  const RunCounts &c = run_counts;
+  out_flush();
+  if (c.checked > 0) {
+    std::fprintf(stderr,
+                 "%s: checked %" PRIu64 " headers in %" PRIu64 " files: %" PRIu64
+                 " differ, %llu errors\n",
+                 program_name, c.checked, c.files, c.differing, error_count());
+    return;
+  }
+  // A check that checked nothing must not pass unnoticed: say what was met.
+  std::fprintf(stderr,
+               "%s: checked no headers at all: of %" PRIu64 " files, passed over %" PRIu64
+               " not ELF, %" PRIu64 " thin archives and %" PRIu64
+               " archive members not ELF; %" PRIu64
+               " headers skipped by an input condition; %llu errors\n",
+               program_name, c.files, c.files_passed_over, c.thin_passed_over,
+               c.members_passed_over, c.skipped, error_count());
+}
+
+}  // namespace hdrtune
