@@ -20,7 +20,7 @@ _hdrtune_takes_value() {
   return 1
 }
 
-_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --input-abiversion --output-abiversion --check --help --version"
+_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --input-abiversion --output-abiversion --check --json --help --version"
 
 # The long option that a possibly abbreviated name stands for, if unique.
 _hdrtune_resolve() {

@@ -265,6 +265,17 @@ void write_error_record(const char *line, std::size_t length, const char *messag
   end_record();
 }
 
+// "1 file", "2 files".
+struct Counted {
+  char text[48];
+};
+
+Counted counted(std::uint64_t count, const char *noun) {
+  Counted c;
+  std::snprintf(c.text, sizeof c.text, "%" PRIu64 " %s%s", count, noun, count == 1 ? "" : "s");
+  return c;
+}
+
 }  // namespace
 
 void start_json_records(const RunOptions &options) {
@@ -342,21 +353,21 @@ void json_summary_record(int exit_status, int signal) {
 void print_check_count() {
   const RunCounts &c = run_counts;
   out_flush();
+  std::fprintf(stderr, "%s: checked ", program_name);
   if (c.checked > 0) {
-    std::fprintf(stderr,
-                 "%s: checked %" PRIu64 " headers in %" PRIu64 " files: %" PRIu64
-                 " differ, %llu errors\n",
-                 program_name, c.checked, c.files, c.differing, error_count());
+    std::fprintf(stderr, "%s in %s: %" PRIu64 " %s, %s\n", counted(c.checked, "header").text,
+                 counted(c.files, "file").text, c.differing, c.differing == 1 ? "differs" : "differ",
+                 counted(error_count(), "error").text);
     return;
   }
   // A check that checked nothing must not pass unnoticed: say what was met.
   std::fprintf(stderr,
-               "%s: checked no headers at all: of %" PRIu64 " files, passed over %" PRIu64
-               " not ELF, %" PRIu64 " thin archives and %" PRIu64
-               " archive members not ELF; %" PRIu64
-               " headers skipped by an input condition; %llu errors\n",
-               program_name, c.files, c.files_passed_over, c.thin_passed_over,
-               c.members_passed_over, c.skipped, error_count());
+               "no header in %s: passed over %s not ELF, %s, %s not ELF; %" PRIu64
+               " skipped by an input condition; %s\n",
+               counted(c.files, "file").text, counted(c.files_passed_over, "file").text,
+               counted(c.thin_passed_over, "thin archive").text,
+               counted(c.members_passed_over, "archive member").text, c.skipped,
+               counted(error_count(), "error").text);
 }
 
 }  // namespace hdrtune
