@@ -290,6 +290,8 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   if (content == FileKind::thin_archive) {
     // Its member files may lie anywhere; those inside the tree are reached anyway.
     ++run_counts.thin_passed_over;
+    PlaceScope place;
+    current_place.file = path;
     if (walk->options.list) list_passed_over(path, "thin archive");
     return;
   }

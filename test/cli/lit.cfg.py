@@ -114,6 +114,9 @@ if program("setpriv") and os.geteuid() == 0 and runs(
     config.available_features.add("setpriv")
 if program("groff"):
     config.available_features.add("groff")
+# The JSON records are also read by jq, as scripts read them.
+if program("jq"):
+    config.available_features.add("jq")
 # The zsh completion's test drives an interactive zsh through zsh/zpty.
 if program("zsh") and runs(program("zsh"), "-f", "-c", "zmodload zsh/zpty"):
     config.available_features.add("zsh")
