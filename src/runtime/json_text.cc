@@ -12,11 +12,19 @@ namespace hdrtune {
 namespace {
 
 void reserve(JsonBuffer *buffer, std::size_t more) {
-  if (buffer->capacity - buffer->length >= more) return;
-  std::size_t capacity = buffer->capacity ? buffer->capacity : 512;
-  while (capacity - buffer->length < more) capacity *= 2;
-  buffer->data = static_cast<char *>(realloc_or_die(buffer->data, capacity));
-  buffer->capacity = capacity;
+  if (buffer->capacity - buffer->length < more) json_grow(buffer, more);
+}
+
+// True when none of the 8 bytes of w needs a look of its own: no byte
+// below 0x20 or above 0x7f, no '"' and no '\\'. (x - 0x01..) & ~x & 0x80..
+// is not zero exactly when a byte of x is zero, and with 0x20.. in place of
+// 0x01.. when a byte is below 0x20.
+bool all_plain(std::uint64_t w) {
+  constexpr std::uint64_t ones = 0x0101010101010101, highs = ones * 0x80;
+  std::uint64_t quote = w ^ (ones * '"'), backslash = w ^ (ones * '\\');
+  std::uint64_t found =
+      w | ((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash);
+  return (found & highs) == 0;
 }
 
 // Bytes a string cannot hold as they are: control bytes, '"', '\\', and
@@ -47,15 +55,16 @@ void escape(JsonBuffer *buffer, unsigned char c) {
 
 }  // namespace
 
+void json_grow(JsonBuffer *buffer, std::size_t more) {
+  std::size_t capacity = buffer->capacity ? buffer->capacity : 512;
+  while (capacity - buffer->length < more) capacity *= 2;
+  buffer->data = static_cast<char *>(realloc_or_die(buffer->data, capacity));
+  buffer->capacity = capacity;
+}
+
 void json_release(JsonBuffer *buffer) {
   std::free(buffer->data);
   *buffer = {};
-}
-
-void json_raw(JsonBuffer *buffer, const char *text, std::size_t length) {
-  reserve(buffer, length);
-  std::memcpy(buffer->data + buffer->length, text, length);
-  buffer->length += length;
 }
 
 void json_raw(JsonBuffer *buffer, const char *text) { json_raw(buffer, text, std::strlen(text)); }
@@ -103,6 +112,10 @@ bool json_string(JsonBuffer *buffer, const char *bytes, std::size_t length) {
   std::size_t at = 0;
   while (at < length) {
     std::size_t plain = at;
+    for (std::uint64_t w; plain + 8 <= length; plain += 8) {
+      std::memcpy(&w, text + plain, 8);
+      if (!all_plain(w)) break;
+    }
     while (plain < length && !special.table[text[plain]]) ++plain;
     json_raw(buffer, bytes + at, plain - at);
     at = plain;

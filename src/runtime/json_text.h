@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace hdrtune {
 
@@ -16,9 +17,22 @@ struct JsonBuffer {
 
 void json_release(JsonBuffer *buffer);
 
+// Makes room for `more` bytes after what the buffer holds.
+void json_grow(JsonBuffer *buffer, std::size_t more);
+
 // Appends text as it is: keys, punctuation and texts known to need no escape.
-void json_raw(JsonBuffer *buffer, const char *text, std::size_t length);
+// Inline, so that a constant text is copied without a call: a record is
+// made of many short pieces.
+inline void json_raw(JsonBuffer *buffer, const char *text, std::size_t length) {
+  if (buffer->capacity - buffer->length < length) json_grow(buffer, length);
+  std::memcpy(buffer->data + buffer->length, text, length);
+  buffer->length += length;
+}
 void json_raw(JsonBuffer *buffer, const char *text);
+template <std::size_t N>
+inline void json_literal(JsonBuffer *buffer, const char (&text)[N]) {
+  json_raw(buffer, text, N - 1);
+}
 
 void json_number(JsonBuffer *buffer, std::uint64_t value);
 

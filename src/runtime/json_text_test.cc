@@ -46,6 +46,25 @@ TEST(JsonString, KeepsUtf8AndReplacesEachByteThatIsNotUtf8) {
   EXPECT_TRUE(as_json_string("\xf4\x8f\xbf\xbf\xed\x9f\xbf").exact);
 }
 
+// Plain runs are scanned eight bytes at a time: a byte that needs a look
+// is found at every place in a word, and the bytes next to one in value
+// (0x1f and 0x20, 0x7f and 0x80, '"' and '#', '\\' and ']') are told apart.
+TEST(JsonString, FindsEachSpecialByteAtEveryPlace) {
+  const struct {
+    char byte;
+    const char *written;
+  } cases[] = {{'"', "\\\""}, {'\\', "\\\\"}, {'\x1f', "\\u001f"}, {'\x80', "\\ufffd"},
+               {' ', " "},    {'#', "#"},     {']', "]"},          {'\x7f', "\x7f"}};
+  for (const auto &c : cases) {
+    for (std::size_t at = 0; at < 24; ++at) {
+      std::string name(24, 'x');
+      name[at] = c.byte;
+      std::string expected = "\"" + name.substr(0, at) + c.written + name.substr(at + 1) + "\"";
+      EXPECT_EQ(as_json_string(name).text, expected) << "byte " << int(c.byte) << " at " << at;
+    }
+  }
+}
+
 TEST(JsonString, LongNamesGrowTheBuffer) {
   std::string name(1 << 20, 'n');
   name[12345] = '"';

@@ -29,39 +29,64 @@ JsonBuffer record;
 
 void begin_record(const char *kind) {
   record.length = 0;
-  json_raw(&record, "{\"format\":");
+  json_literal(&record, "{\"format\":");
   json_number(&record, json_format_version);
-  json_raw(&record, ",\"record\":\"");
+  json_literal(&record, ",\"record\":\"");
   json_raw(&record, kind);
-  json_raw(&record, "\"");
+  json_literal(&record, "\"");
 }
 
 void end_record() {
-  json_raw(&record, "}\n", 2);
+  json_literal(&record, "}\n");
   out_write(record.data, record.length);
 }
 
 void key(const char *name) {
-  json_raw(&record, ",\"", 2);
+  json_literal(&record, ",\"");
   json_raw(&record, name);
-  json_raw(&record, "\":", 2);
+  json_literal(&record, "\":");
 }
+
+void null_value() { json_literal(&record, "null"); }
 
 void string_field(const char *name, const char *bytes, std::size_t length) {
   key(name);
-  if (!bytes) {
-    json_raw(&record, "null", 4);
-    return;
-  }
+  if (!bytes) return null_value();
   if (json_string(&record, bytes, length)) return;
-  json_raw(&record, ",\"", 2);
+  json_literal(&record, ",\"");
   json_raw(&record, name);
-  json_raw(&record, "_hex\":", 6);
+  json_literal(&record, "_hex\":");
   json_hex_string(&record, bytes, length);
 }
 
 void string_field(const char *name, const char *text) {
   string_field(name, text, text ? std::strlen(text) : 0);
+}
+
+// The archive's path and the like repeat from member to member: the text
+// last written for a field is kept beside its bytes and copied when they
+// are the same.
+struct FieldCache {
+  JsonBuffer bytes;
+  JsonBuffer text;
+  bool is_null = true;
+  bool valid = false;
+};
+
+void cached_string_field(FieldCache *cache, const char *name, const char *bytes) {
+  std::size_t length = bytes ? std::strlen(bytes) : 0;
+  if (cache->valid && cache->is_null == !bytes && cache->bytes.length == length &&
+      (length == 0 || std::memcmp(cache->bytes.data, bytes, length) == 0)) {
+    json_raw(&record, cache->text.data, cache->text.length);
+    return;
+  }
+  std::size_t start = record.length;
+  string_field(name, bytes, length);
+  cache->valid = true;
+  cache->is_null = !bytes;
+  cache->bytes.length = cache->text.length = 0;
+  if (bytes) json_raw(&cache->bytes, bytes, length);
+  json_raw(&cache->text, record.data + start, record.length - start);
 }
 
 void number_field(const char *name, std::uint64_t value) {
@@ -82,23 +107,25 @@ const char *field_key(ListField field) {
 
 // {"number":N,"name":"KEYWORD"}, the name null where the value has none.
 void value_object(ListField field, int value) {
-  json_raw(&record, "{\"number\":", 10);
+  json_literal(&record, "{\"number\":");
   json_number(&record, static_cast<std::uint64_t>(value));
-  json_raw(&record, ",\"name\":", 8);
+  json_literal(&record, ",\"name\":");
   const char *name = value_name(field, value);
   if (name) {
-    json_raw(&record, "\"", 1);
+    json_literal(&record, "\"");
     json_raw(&record, name);
-    json_raw(&record, "\"", 1);
+    json_literal(&record, "\"");
   } else {
-    json_raw(&record, "null", 4);
+    null_value();
   }
-  json_raw(&record, "}", 1);
+  json_literal(&record, "}");
 }
 
-// The values an edit gives or would give the header's fields.
+// The values of the fields a header record shows, read or as an edit
+// makes them.
 struct FieldValues {
   int machine, type, osabi, abi_version;
+  bool operator==(const FieldValues &) const = default;
 };
 
 FieldValues values_of(const ElfHeader &header) {
@@ -122,22 +149,18 @@ void field_values(const FieldValues &v, bool as_object) {
               {ListField::type, v.type},
               {ListField::osabi, v.osabi},
               {ListField::abi_version, v.abi_version}};
-  const char *separator = as_object ? "{\"" : ",\"";
+  bool first = as_object;
   for (const auto &row : rows) {
-    json_raw(&record, separator);
+    if (first)
+      json_literal(&record, "{\"");
+    else
+      json_literal(&record, ",\"");
+    first = false;
     json_raw(&record, field_key(row.field));
-    json_raw(&record, "\":", 2);
+    json_literal(&record, "\":");
     value_object(row.field, row.value);
-    separator = ",\"";
   }
-  if (as_object) json_raw(&record, "}", 1);
-}
-
-void null_fields(const char *const *names) {
-  for (; *names; ++names) {
-    key(*names);
-    json_raw(&record, "null", 4);
-  }
+  if (as_object) json_literal(&record, "}");
 }
 
 const char *result_text(HeaderResult result) {
@@ -154,28 +177,60 @@ const char *result_text(HeaderResult result) {
   return "";
 }
 
+FieldCache operand_cache, file_cache, archive_cache, nested_cache;
+
 void place_fields(const char *display_name) {
   const HeaderPlace &p = current_place;
   string_field("name", display_name);
-  string_field("operand", p.operand);
-  string_field("file", p.file);
-  string_field("archive", p.archive);
+  cached_string_field(&operand_cache, "operand", p.operand);
+  cached_string_field(&file_cache, "file", p.file);
+  cached_string_field(&archive_cache, "archive", p.archive);
   string_field("member", p.member, p.member_length);
-  string_field("nested_archive", p.nested_archive);
+  cached_string_field(&nested_cache, "nested_archive", p.nested_archive);
 }
+
+// What the fields of the last header written looked like: the members of
+// an archive mostly have the same values.
+struct HeaderFieldsCache {
+  int elf_class = -1, data_encoding = -1;
+  FieldValues before = {}, after = {};
+  bool with_after = false;
+  JsonBuffer text;
+};
+
+HeaderFieldsCache fields_cache;
 
 void header_fields(const ElfHeader &header, bool with_after) {
   number_field("offset", current_place.offset);
-  key("class");
+  FieldValues before = values_of(header);
+  FieldValues after = with_after ? values_after(header, json_options->settings) : before;
+  HeaderFieldsCache &c = fields_cache;
+  if (c.elf_class == header.elf_class && c.data_encoding == header.data_encoding &&
+      c.before == before && c.after == after && c.with_after == with_after) {
+    json_raw(&record, c.text.data, c.text.length);
+    return;
+  }
+  std::size_t start = record.length;
+  json_literal(&record, ",\"class\":");
   json_number(&record, header.elf_class == ELFCLASS64 ? 64 : 32);
-  key("byte_order");
-  json_raw(&record, header.data_encoding == ELFDATA2MSB ? "\"big\"" : "\"little\"");
-  field_values(values_of(header), false);
-  key("after");
-  if (with_after)
-    field_values(values_after(header, json_options->settings), true);
+  json_literal(&record, ",\"byte_order\":");
+  if (header.data_encoding == ELFDATA2MSB)
+    json_literal(&record, "\"big\"");
   else
-    json_raw(&record, "null", 4);
+    json_literal(&record, "\"little\"");
+  field_values(before, false);
+  json_literal(&record, ",\"after\":");
+  if (with_after)
+    field_values(after, true);
+  else
+    null_value();
+  c.elf_class = header.elf_class;
+  c.data_encoding = header.data_encoding;
+  c.before = before;
+  c.after = after;
+  c.with_after = with_after;
+  c.text.length = 0;
+  json_raw(&c.text, record.data + start, record.length - start);
 }
 
 // The output values the header does not hold, as a check names them.
@@ -189,17 +244,17 @@ void differ_field(const ElfHeader &header) {
               {"type", found.type != wanted.type},
               {"osabi", found.osabi != wanted.osabi},
               {"abi_version", found.abi_version != wanted.abi_version}};
-  key("differ");
-  const char *separator = "[";
+  json_literal(&record, ",\"differ\":[");
+  bool first = true;
   for (const auto &row : rows) {
     if (!row.differs) continue;
-    json_raw(&record, separator);
-    json_raw(&record, "\"", 1);
+    if (!first) json_literal(&record, ",");
+    first = false;
+    json_literal(&record, "\"");
     json_raw(&record, row.name);
-    json_raw(&record, "\"", 1);
-    separator = ",";
+    json_literal(&record, "\"");
   }
-  json_raw(&record, *separator == '[' ? "[]" : "]");
+  json_literal(&record, "]");
 }
 
 // The name an error line is about: the quoted path of an operand's
@@ -290,10 +345,9 @@ bool json_records_dry_run() { return json_options && json_options->dry_run; }
 void json_header_record(HeaderResult result, const char *display_name, const SkipCondition *skip,
                         const char *reason) {
   begin_record("header");
-  key("result");
-  json_raw(&record, "\"", 1);
+  json_literal(&record, ",\"result\":\"");
   json_raw(&record, result_text(result));
-  json_raw(&record, "\"", 1);
+  json_literal(&record, "\"");
   place_fields(display_name);
   const ElfHeader *header = current_place.header;
   if (header) {
@@ -301,27 +355,25 @@ void json_header_record(HeaderResult result, const char *display_name, const Ski
                       result != HeaderResult::listed;
     header_fields(*header, with_after);
   } else {
-    static const char *const absent[] = {"offset", "class",       "byte_order", "machine", "type",
-                                         "osabi",  "abi_version", "after",      nullptr};
-    null_fields(absent);
+    json_literal(&record,
+                 ",\"offset\":null,\"class\":null,\"byte_order\":null,\"machine\":null,"
+                 "\"type\":null,\"osabi\":null,\"abi_version\":null,\"after\":null");
   }
-  if (header && (result == HeaderResult::as_wanted || result == HeaderResult::differs)) {
+  if (header && (result == HeaderResult::as_wanted || result == HeaderResult::differs))
     differ_field(*header);
-  } else {
-    key("differ");
-    json_raw(&record, "null", 4);
-  }
-  key("skipped");
+  else
+    json_literal(&record, ",\"differ\":null");
+  json_literal(&record, ",\"skipped\":");
   if (skip) {
-    json_raw(&record, "{\"field\":\"");
+    json_literal(&record, "{\"field\":\"");
     json_raw(&record, field_key(skip->field));
-    json_raw(&record, "\",\"found\":");
+    json_literal(&record, "\",\"found\":");
     value_object(skip->field, skip->found);
-    json_raw(&record, ",\"wanted\":");
+    json_literal(&record, ",\"wanted\":");
     value_object(skip->field, skip->wanted);
-    json_raw(&record, "}", 1);
+    json_literal(&record, "}");
   } else {
-    json_raw(&record, "null", 4);
+    null_value();
   }
   string_field("reason", reason);
   end_record();
@@ -343,7 +395,7 @@ void json_summary_record(int exit_status, int signal) {
   number_field("errors", error_count());
   key("exit_status");
   if (signal)
-    json_raw(&record, "null", 4);
+    null_value();
   else
     json_number(&record, static_cast<std::uint64_t>(exit_status));
   string_field("signal", signal ? interrupt_name(signal) : nullptr);
@@ -356,8 +408,8 @@ void print_check_count() {
   std::fprintf(stderr, "%s: checked ", program_name);
   if (c.checked > 0) {
     std::fprintf(stderr, "%s in %s: %" PRIu64 " %s, %s\n", counted(c.checked, "header").text,
-                 counted(c.files, "file").text, c.differing, c.differing == 1 ? "differs" : "differ",
-                 counted(error_count(), "error").text);
+                 counted(c.files, "file").text, c.differing,
+                 c.differing == 1 ? "differs" : "differ", counted(error_count(), "error").text);
     return;
   }
   // A check that checked nothing must not pass unnoticed: say what was met.
