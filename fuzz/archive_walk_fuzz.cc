@@ -7,6 +7,10 @@
 // that is not a regular archive, reached through a nested reference, must
 // stay as it was.
 //
+// With bit 32 of the first byte, the walk lists its headers as JSON lines:
+// every line must be one strict JSON object, and every name in it must give
+// back its exact bytes (from its _hex field where it is not UTF-8).
+//
 // The harness confines the tool: its open refuses any path outside the
 // private directory, since a thin archive may name any file as a member.
 #include <dlfcn.h>
@@ -22,8 +26,11 @@
 #include <string>
 #include <vector>
 
+#include "json_check.h"
+#include "runtime/standard_output.h"
 #include "tool/driver.h"
 #include "tool/header_editor.h"
+#include "tool/json_records.h"
 
 using namespace hdrtune;
 
@@ -131,6 +138,66 @@ void check_changes(const std::string &before, const std::string &after, bool in_
 // process ends; fuzz/run removes what a crash leaves behind.
 void remove_files() {
   for (int i = 0; i < file_count; ++i) unlink(path_of(i).c_str());
+  unlink((sandbox + "/records").c_str());
+}
+
+// The exact bytes of a name in a record: its _hex field, where there is one,
+// must give back the string with each byte that is not UTF-8 as U+FFFD.
+bool name_bytes(const std::map<std::string, std::string> &fields, const std::string &key,
+                std::string *bytes) {
+  auto text = fields.find(key);
+  auto hex = fields.find(key + "_hex");
+  if (text == fields.end()) return hex == fields.end();
+  if (hex == fields.end()) {
+    *bytes = text->second;
+    return true;
+  }
+  return json_check::from_hex(hex->second, bytes) &&
+         json_check::with_replacements(*bytes) == text->second && *bytes != text->second;
+}
+
+void check_records(const std::string &records) {
+  std::size_t start = 0;
+  while (start < records.size()) {
+    std::size_t end = records.find('\n', start);
+    if (end == std::string::npos) std::abort();  // a record cut short
+    std::map<std::string, std::string> fields;
+    if (!json_check::read_object(records.substr(start, end - start), &fields)) std::abort();
+    start = end + 1;
+    std::string bytes[7];
+    const char *keys[] = {"name",   "operand",        "file",   "archive",
+                          "member", "nested_archive", "message"};
+    for (int i = 0; i < 7; ++i)
+      if (!name_bytes(fields, keys[i], &bytes[i])) std::abort();
+    if (fields["record"] == "header") {
+      // Every header is the operand's or one of its members'.
+      if (bytes[1] != path_of(0) || bytes[0].compare(0, bytes[1].size(), bytes[1]) != 0)
+        std::abort();
+      if (bytes[0].find(bytes[4]) == std::string::npos) std::abort();
+    } else if (fields["record"] != "error" || bytes[6].compare(0, 16, "hdrtune: Error: ") != 0) {
+      std::abort();
+    }
+  }
+}
+
+// Runs the walk with its standard output in a file of the sandbox, and
+// checks every record it wrote.
+void edit_listing_records() {
+  std::string path = sandbox + "/records";
+  int capture = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int saved = dup(STDOUT_FILENO);
+  if (capture < 0 || saved < 0 || dup2(capture, STDOUT_FILENO) < 0) std::abort();
+  close(capture);
+  options.json = options.list = true;
+  start_json_records(options);
+  confined = true;
+  edit_file(options, path_of(0).c_str());
+  confined = false;
+  out_flush();
+  stop_json_records();
+  if (dup2(saved, STDOUT_FILENO) < 0) std::abort();
+  close(saved);
+  check_records(read_file(path));
 }
 
 void remove_sandbox() {
@@ -182,9 +249,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
   std::vector<std::string> files = split_input(data + 1, size - 1);
   for (int i = 0; i < file_count; ++i) write_file(path_of(i), files[i]);
-  confined = true;
-  edit_file(options, path_of(0).c_str());
-  confined = false;
+  if (data[0] & 32) {
+    edit_listing_records();
+  } else {
+    confined = true;
+    edit_file(options, path_of(0).c_str());
+    confined = false;
+  }
   for (int i = 0; i < file_count; ++i) {
     // A thin archive holds no member data: none of its bytes may change.
     bool is_regular_archive = files[i].compare(0, 8, "!<arch>\n") == 0;

@@ -338,6 +338,11 @@ void start_json_records(const RunOptions &options) {
   set_error_observer(write_error_record);
 }
 
+void stop_json_records() {
+  json_options = nullptr;
+  set_error_observer(nullptr);
+}
+
 bool json_records_on() { return json_options != nullptr; }
 
 bool json_records_dry_run() { return json_options && json_options->dry_run; }

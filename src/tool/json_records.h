@@ -60,6 +60,8 @@ extern RunCounts run_counts;
 
 // From here on, list lines and error lines are written as records.
 void start_json_records(const RunOptions &options);
+// Back to text, for a caller that runs the tool more than once.
+void stop_json_records();
 bool json_records_on();
 // A dry run's records say "not_written" where the real run's say "written".
 bool json_records_dry_run();
