@@ -7,9 +7,10 @@
 // that is not a regular archive, reached through a nested reference, must
 // stay as it was.
 //
-// With bit 32 of the first byte, the walk lists its headers as JSON lines:
-// every line must be one strict JSON object, and every name in it must give
-// back its exact bytes (from its _hex field where it is not UTF-8).
+// With bit 32 of the first byte, the walk is a dry run that lists its
+// headers, first as text and then as JSON lines: every line must be one
+// strict JSON object, and every header record must name its header with the
+// exact bytes of the text line (from its _hex field where it is not UTF-8).
 //
 // The harness confines the tool: its open refuses any path outside the
 // private directory, since a thin archive may name any file as a member.
@@ -156,8 +157,17 @@ bool name_bytes(const std::map<std::string, std::string> &fields, const std::str
          json_check::with_replacements(*bytes) == text->second && *bytes != text->second;
 }
 
-void check_records(const std::string &records) {
-  std::size_t start = 0;
+// A text line names its header as the bytes are, but for an escaped
+// newline, carriage return and backslash.
+std::string escaped(const std::string &name) {
+  std::string out;
+  for (char c : name)
+    out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : std::string(1, c);
+  return out;
+}
+
+void check_records(const std::string &records, const std::string &text) {
+  std::size_t start = 0, text_start = 0;
   while (start < records.size()) {
     std::size_t end = records.find('\n', start);
     if (end == std::string::npos) std::abort();  // a record cut short
@@ -174,22 +184,30 @@ void check_records(const std::string &records) {
       if (bytes[1] != path_of(0) || bytes[0].compare(0, bytes[1].size(), bytes[1]) != 0)
         std::abort();
       if (bytes[0].find(bytes[4]) == std::string::npos) std::abort();
+      // The same header as the text listing's next line.
+      std::size_t text_end = text.find('\n', text_start);
+      if (text_end == std::string::npos) std::abort();
+      std::string line = text.substr(text_start, text_end - text_start);
+      text_start = text_end + 1;
+      if (line.compare(0, escaped(bytes[0]).size() + 2, escaped(bytes[0]) + ": ") != 0)
+        std::abort();
     } else if (fields["record"] != "error" || bytes[6].compare(0, 16, "hdrtune: Error: ") != 0) {
       std::abort();
     }
   }
+  if (text_start != text.size()) std::abort();  // a text line with no record
 }
 
 // Runs the walk with its standard output in a file of the sandbox, and
-// checks every record it wrote.
-void edit_listing_records() {
+// returns what it wrote there.
+std::string listing(bool as_json) {
   std::string path = sandbox + "/records";
   int capture = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   int saved = dup(STDOUT_FILENO);
   if (capture < 0 || saved < 0 || dup2(capture, STDOUT_FILENO) < 0) std::abort();
   close(capture);
-  options.json = options.list = true;
-  start_json_records(options);
+  options.json = as_json;
+  if (as_json) start_json_records(options);
   confined = true;
   edit_file(options, path_of(0).c_str());
   confined = false;
@@ -197,7 +215,13 @@ void edit_listing_records() {
   stop_json_records();
   if (dup2(saved, STDOUT_FILENO) < 0) std::abort();
   close(saved);
-  check_records(read_file(path));
+  return read_file(path);
+}
+
+void list_both_ways() {
+  options.list = options.dry_run = true;
+  std::string text = listing(false);
+  check_records(listing(true), text);
 }
 
 void remove_sandbox() {
@@ -250,7 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   std::vector<std::string> files = split_input(data + 1, size - 1);
   for (int i = 0; i < file_count; ++i) write_file(path_of(i), files[i]);
   if (data[0] & 32) {
-    edit_listing_records();
+    list_both_ways();
   } else {
     confined = true;
     edit_file(options, path_of(0).c_str());

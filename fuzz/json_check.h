@@ -186,7 +186,7 @@ struct Reader {
 // True when `line` (without its newline) is one JSON object and nothing else;
 // its string members then stand in *strings.
 inline bool read_object(const std::string &line, std::map<std::string, std::string> *strings) {
-  Reader reader{line};
+  Reader reader{line, 0, 0, {}};
   reader.space();
   if (reader.at >= line.size() || line[reader.at] != '{') return false;
   if (!reader.value(nullptr)) return false;
