@@ -35,6 +35,8 @@ enum OptionCode {
   option_input_abi_version,
   option_output_abi_version,
   option_check,
+  option_input_flags,
+  option_output_flags,
 };
 
 const option long_option_table[] = {
@@ -53,6 +55,8 @@ const option long_option_table[] = {
     {"input-abiversion", required_argument, nullptr, option_input_abi_version},
     {"output-abiversion", required_argument, nullptr, option_output_abi_version},
     {"check", no_argument, nullptr, option_check},
+    {"input-flags", required_argument, nullptr, option_input_flags},
+    {"output-flags", required_argument, nullptr, option_output_flags},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -74,6 +78,8 @@ void show_usage(std::FILE *stream, int status) {
                "  --input-abiversion <n>      Set input ABI version to <n>\n"
                "  --output-abiversion <n>     Set output ABI version to <n>\n"
                "  --check                     Report headers that differ from the output values\n"
+               "  --input-flags <n>[/<mask>]  Set input flags to <n> (the bits in <mask>)\n"
+               "  --output-flags <n>[/<mask>] Set output flags to <n> (the bits in <mask>)\n"
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
                program_name);
@@ -114,6 +120,8 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
       return (s.input_abi_version = lookup_abi_version(argument)) != -1;
     case option_output_abi_version:
       return (s.output_abi_version = lookup_abi_version(argument)) != -1;
+    case option_input_flags: return lookup_flags(argument, &s.input_flags);
+    case option_output_flags: return lookup_flags(argument, &s.output_flags);
     case option_check: options->check = true; return true;
     case option_dry_run: options->dry_run = true; return true;
     case option_list: options->list = true; return true;
