@@ -86,10 +86,10 @@ void report_unmatched(const char *display_name, const Condition &c) {
     report_error("%s: Unmatched %s: %d is not %d\n", display_name, c.message,
                  static_cast<int>(c.found), static_cast<int>(c.wanted));
   } else if (c.mask == UINT32_MAX) {
-    report_error("%s: Unmatched %s: %#x is not %#x\n", display_name, c.message,
+    report_error("%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, c.message,
                  static_cast<unsigned>(c.found), static_cast<unsigned>(c.wanted));
   } else {
-    report_error("%s: Unmatched %s: %#x is not %#x (mask %#x)\n", display_name, c.message,
+    report_error("%s: Unmatched %s: 0x%x is not 0x%x (mask 0x%x)\n", display_name, c.message,
                  static_cast<unsigned>(c.found), static_cast<unsigned>(c.wanted), c.mask);
   }
 }
