@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // driver.cc - the command line, its texts, and the loop over file operands.
 #include "tool/driver.h"
 

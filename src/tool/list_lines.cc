@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // list_lines.cc - the lines --list prints, one per header. A value is shown
 // as its first keyword, or as its number when it has none.
 #include "tool/list_lines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // target_names.cc - keywords for machines, file types and OSABIs, and ABI
 // version numbers.
 #include "tool/target_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // target_names.h - keywords for machines, file types and OSABIs, and ABI
 // version numbers.
 #pragma once
