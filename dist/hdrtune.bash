@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Bash completion for hdrtune: options, the keywords after each option, files
 # and directories (and nothing but those after "--"). An ABI version and a
 # flags word are numbers: nothing is offered for them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // header_editor_fuzz.cc - the header editor on a file with random settings:
 // it must write one whole, correctly patched header at the start, or nothing
 // at all; a check writes nothing ever.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // elf_header.cc - the ELF file header as a value.
 #include "support/elf_header.h"
 

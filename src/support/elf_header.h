@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // elf_header.h - the ELF file header as a value: its bytes as stored, and
 // the fields this tool reads, checks and writes, under their ELF names.
 #pragma once

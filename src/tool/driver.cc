@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // driver.cc - the command line, its texts, and the loop over file operands.
 #include "tool/driver.h"
 
@@ -89,11 +90,11 @@ void show_usage(std::FILE *stream, int status) {
 
 void show_version(const char *name) {
   std::printf("Velm %s %s\n", name, package_version);
-  std::printf("Copyright (C) 2026 The hdrtune developers.\n");
+  std::printf("Copyright (c) 2026 The hdrtune authors.\n");
   std::printf(
-      "This program is free software; you may redistribute it under the terms of\n"
-      "the licence that comes with it.  This program has absolutely no warranty,\n"
-      "to the extent permitted by law.\n");
+      "This program is free software under the MIT licence: you may use, modify and\n"
+      "redistribute it on the terms of the LICENSE file that comes with it.  It has\n"
+      "no warranty of any kind, to the extent permitted by law.\n");
   std::exit(0);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // header_editor.cc - check and rewrite one ELF file header in place.
 //
 // Three steps on the header as a value: read it whole (16 identification

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // list_lines.cc - the lines --list prints, one per header. A value is shown
 // by the name target_names gives it, or as its number when it has none;
 // flags in hexadecimal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // list_lines.h - the lines --list prints, one per header.
 #pragma once
 

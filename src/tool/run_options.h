@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // run_options.h - what the user asked of one run: the values to write, the
 // conditions a header must meet, and how the run shows and writes its work.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // target_names.cc - keywords for machines, file types and OSABIs, ABI
 // version numbers and masked flags words, and the names listings give values.
 #include "tool/target_names.h"

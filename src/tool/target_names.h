@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // target_names.h - keywords for machines, file types and OSABIs, ABI
 // version numbers and masked flags words, and the names listings give values.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // target_names_test.cc - keyword lookups as users spell them.
 #include "tool/target_names.h"
 
