@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """alternate.py - median wall times of commands run in turn (A B C A B C ...) after a warm-up.
 
 Usage: alternate.py RUNS COMMAND_A... --- COMMAND_B... [--- COMMAND_C...]

@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # archives.sh - time, system calls and peak memory of editing every member of an archive.
 #
 # Builds a regular archive (ar rcs, half short and half long member names) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // expand_bench.cc - expands the @file arguments it is given and prints the argument count.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // floor.cc - the least I/O an OSABI edit needs: the benchmark's yardstick.
 //
 // Usage: floor [--windowed] file... @listfile   (sets EI_OSABI to 9 in every ELF header)

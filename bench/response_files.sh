@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: MIT
 # response_files.sh - wall time and peak memory of @file expansion on large inputs.
 #
 # Two inputs: one response file of 100,000 paths, and a chain of 1,999 nested

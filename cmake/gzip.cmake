@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DINPUT=<file> -DOUTPUT=<file.gz> -P gzip.cmake
 # Compresses one file as `gzip -9n` does (best compression, no name and no time
 # stamp in the header), with nothing but CMake, so that a build needs no gzip.

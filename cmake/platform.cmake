@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Which system calls beyond POSIX this build uses. Each one found here has a
 # POSIX fallback in the code; -DHDRTUNE_PORTABLE=ON takes the fallbacks even
 # where the calls exist, so that a Linux build tests what a FreeBSD or macOS

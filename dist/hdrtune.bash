@@ -1,13 +1,36 @@
+# SPDX-License-Identifier: MIT
 # Bash completion for hdrtune: options, the keywords after each option, files
-# and directories (and nothing but those after "--"). An ABI version is a
-# number: nothing is offered for it.
+# and directories (and nothing but those after "--"). An ABI version and a
+# flags word are numbers: nothing is offered for them.
+
+_hdrtune_machines="
+  i386 iamcu l1om k1om x86_64 x86-64 none m32 sparc m68k m88k i860 mips s370 mips_rs3_le
+  parisc vpp500 sparc32plus i960 ppc ppc64 s390 spu v800 fr20 rh32 rce arm alpha sh
+  sparcv9 tricore arc h8_300 h8_300h h8s h8_500 ia_64 mips_x coldfire 68hc12 mma pcp
+  ncpu ndr1 starcore me16 st100 tinyj pdsp pdp10 pdp11 fx66 st9plus st7 68hc16 68hc11
+  68hc08 68hc05 svx st19 vax cris javelin firepath zsp mmix huany prism avr fr30 d10v
+  d30v v850 m32r mn10300 mn10200 pj openrisc arc_compact xtensa videocore tmm_gpp ns32k
+  tpc snp1k st200 ip2k max cr f2mc16 msp430 blackfin se_c33 sep arca unicore excess dxp
+  altera_nios2 crx xgate c166 m16c dspic30f ce m32c tsk3000 rs08 sharc ecog2 score7
+  dsp24 videocore3 latticemico32 se_c17 ti_c6000 ti_c2000 ti_c5500 ti_arp32 ti_pru
+  mmdsp_plus cypress_m8c r32c trimedia hexagon i8051 stxp7x nds32 ecog1x maxq30 ximo16
+  manik craynv2 rx metag mcst_elbrus ecog16 cr16 etpu sle9x aarch64 avr32 stm8 tile64
+  tilepro microblaze cuda tilegx cloudshield corea_1st corea_2nd arc_compact2 open8 rl78
+  videocore5 78kor 56800ex ba1 ba2 xcore mchp_pic intelgt intel206 intel207 intel208
+  intel209 km32 kmx32 kmx16 kmx8 kvarc cdp coge cool norc csr_kalimba z80 visium ft32
+  moxie amdgpu riscv lanai bpf ve csky loongarch
+"
+_hdrtune_osabis="
+  none HPUX NetBSD Velm Linux Solaris AIX Irix FreeBSD TRU64 Modesto OpenBSD OpenVMS NSK
+  AROS FenixOS Hurd CloudABI OpenVOS ARM_AEABI ARM_FDPIC ARM C6000_ELFABI C6000_LINUX
+  AMDGPU_HSA AMDGPU_PAL AMDGPU_MESA3D Standalone
+"
 
 _hdrtune_keywords() {
   case $1 in
-    --input-mach | --output-mach) echo "i386 iamcu l1om k1om x86_64 x86-64 none" ;;
+    --input-mach | --output-mach) echo "$_hdrtune_machines" ;;
     --input-type | --output-type) echo "rel exec dyn none" ;;
-    --input-osabi | --output-osabi)
-      echo "none HPUX NetBSD Velm Linux Solaris AIX Irix FreeBSD TRU64 Modesto OpenBSD OpenVMS NSK AROS FenixOS" ;;
+    --input-osabi | --output-osabi) echo "$_hdrtune_osabis" ;;
   esac
 }
 
@@ -15,12 +38,12 @@ _hdrtune_keywords() {
 _hdrtune_takes_value() {
   case $1 in
     --input-mach | --output-mach | --input-type | --output-type | --input-osabi | --output-osabi) return 0 ;;
-    --input-abiversion | --output-abiversion) return 0 ;;
+    --input-abiversion | --output-abiversion | --input-flags | --output-flags) return 0 ;;
   esac
   return 1
 }
 
-_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --input-abiversion --output-abiversion --check --json --help --version"
+_hdrtune_long_options="--input-mach --output-mach --input-type --output-type --input-osabi --output-osabi --dry-run --list --skip-unmatched --recursive --input-abiversion --output-abiversion --check --input-flags --output-flags --json --help --version"
 
 # The long option that a possibly abbreviated name stands for, if unique.
 _hdrtune_resolve() {

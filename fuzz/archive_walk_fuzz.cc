@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive_walk_fuzz.cc - the archive walk on regular, thin and nested archives
 // written from the input into a private directory. Every byte the walk changes
 // must be an edited field of an ELF header that stands where a member's data

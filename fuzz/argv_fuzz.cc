@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // argv_fuzz.cc - word splitting and response files: what write_args writes,
 // split_args reads back as the same words, and expansion keeps its count.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // header_editor_fuzz.cc - the header editor on a file with random settings:
 // it must write one whole, correctly patched header at the start, or nothing
 // at all; a check writes nothing ever.
@@ -42,6 +43,15 @@ std::vector<std::uint8_t> expected_header(const HeaderEditSettings &settings,
   if (settings.output_osabi != -1) image[7] = static_cast<std::uint8_t>(settings.output_osabi);
   if (settings.output_abi_version != -1)
     image[8] = static_cast<std::uint8_t>(settings.output_abi_version);
+  if (settings.output_flags.given) {
+    int at = size == 52 ? 36 : 48;
+    std::uint32_t flags = 0;
+    for (int i = 0; i < 4; ++i)
+      flags |= std::uint32_t{image[at + i]} << (big_endian ? 24 - 8 * i : 8 * i);
+    flags = (flags & ~settings.output_flags.mask) | settings.output_flags.value;
+    for (int i = 0; i < 4; ++i)
+      image[at + i] = static_cast<std::uint8_t>(flags >> (big_endian ? 24 - 8 * i : 8 * i));
+  }
   return image;
 }
 
@@ -90,6 +100,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   settings.input_abi_version = setting_from(data[8]);
   settings.output_abi_version = setting_from(data[9]);
   options.check = (data[3] & 0x80) != 0;
+  // Flags under a mask that spreads one byte over the whole word; the value
+  // never sets a bit outside it.
+  auto masked_flags = [](std::uint8_t value, std::uint8_t mask) {
+    std::uint32_t spread = std::uint32_t{mask} * 0x01010101u;
+    return MaskedFlags{true, (std::uint32_t{value} * 0x01000081u) & spread, spread};
+  };
+  if (data[1] & 0x40) settings.output_flags = masked_flags(data[6], data[7]);
+  if (data[3] & 0x40) settings.input_flags = masked_flags(data[4], data[5]);
   data += 10, size -= 10;
   if (size == 0) return 0;
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // options_fuzz.cc - the option scanner on random vectors and option strings:
 // it ends, returns only codes it may return, keeps optind in range, and
 // leaves the vector a reordering of the one it was given.

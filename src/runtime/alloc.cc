@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // alloc.cc - allocation that ends the process on failure, and exit with a cleanup hook.
 #include "runtime/alloc.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // alloc.h - allocation that never returns null, and exit with a cleanup hook.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // alloc_test.cc - checked allocation: zero-size requests, the out-of-memory line, exit.
 #include "runtime/alloc.h"
 

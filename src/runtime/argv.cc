@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // argv.cc - argument vectors: splitting into words, writing back, and @file expansion.
 #include "runtime/argv.h"
 

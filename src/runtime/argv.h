@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // argv.h - argument vectors and @file response-file expansion.
 #pragma once
 

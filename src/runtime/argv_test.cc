@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // argv_test.cc - word splitting and writing, vector helpers, @file expansion.
 #include "runtime/argv.h"
 

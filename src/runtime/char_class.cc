@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // char_class.cc - locale-independent character classes, case maps and base names.
 #include "runtime/char_class.h"
 

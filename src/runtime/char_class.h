@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // char_class.h - locale-independent character classes and base names.
 #pragma once
 

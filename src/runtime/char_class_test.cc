@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // char_class_test.cc - the fixed character classes, case maps and base-name routines.
 #include "runtime/char_class.h"
 

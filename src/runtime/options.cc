@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // options.cc - scan short, long and long-only command-line options.
 //
 // Operands are not moved one at a time.  The scanner remembers the latest

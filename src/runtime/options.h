@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // options.h - command-line option scanner (short, long and long-only forms).
 #pragma once
 

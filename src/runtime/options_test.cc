@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // options_test.cc - unit tests for the option scanner.
 
 #include "runtime/options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // process.cc - the standard descriptors held, and interrupts turned into a
 // clean stop between headers.
 #include "runtime/process.h"

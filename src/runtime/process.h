@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // process.h - what every run needs from the process around it: the standard
 // descriptors held, and interrupts turned into a clean stop between headers.
 #pragma once

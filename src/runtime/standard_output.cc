@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // standard_output.cc - the list's stream: standard output, buffered, with
 // every write carried through to its last byte.
 #include "runtime/standard_output.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // standard_output_test.cc - the list's stream: every byte out, in order,
 // whatever a write returns on the way.
 #include "runtime/standard_output.h"

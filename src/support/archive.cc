@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive.cc - open an ar archive: step over or read its index, load its long names.
 //
 // An archive is an 8-byte magic followed by members. Each member is a 60-byte

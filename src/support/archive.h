@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive.h - read ar archives: member headers, index, long names, member names.
 #pragma once
 

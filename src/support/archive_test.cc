@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive_test.cc - opening archives: header numbers, index, long-name table, nested switch.
 #include "support/archive.h"
 #include "runtime/standard_output.h"

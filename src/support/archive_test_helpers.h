@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive_test_helpers.h - build archive bytes for the reader's unit tests.
 #pragma once
 

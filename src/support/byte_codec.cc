@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // byte_codec.cc - unsigned fields of 1 to 8 bytes in either byte order.
 #include "support/byte_codec.h"
 

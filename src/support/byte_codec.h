@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // byte_codec.h - unsigned fields of 1 to 8 bytes in either byte order.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // byte_codec_test.cc - field reading and writing in both byte orders.
 #include "support/byte_codec.h"
 

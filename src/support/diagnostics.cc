@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // diagnostics.cc - the error and warning reporters.
 #include "support/diagnostics.h"
 

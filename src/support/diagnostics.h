@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // diagnostics.h - the error and warning reporters.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // elf_header.cc - the ELF file header as a value.
 #include "support/elf_header.h"
 
@@ -13,6 +14,10 @@ int elf_header_size(int elf_class) {
   return 0;
 }
 
+int e_flags_offset(int size) {
+  return size == ELF32_HEADER_SIZE ? E_FLAGS_OFFSET32 : E_FLAGS_OFFSET64;
+}
+
 ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
   ElfHeader header = {};
   std::memcpy(header.bytes, bytes, size);
@@ -25,17 +30,23 @@ ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
   select_byte_order(bytes[EI_DATA]);
   header.e_type = static_cast<std::uint16_t>(field_get(bytes + E_TYPE_OFFSET, 2));
   header.e_machine = static_cast<std::uint16_t>(field_get(bytes + E_MACHINE_OFFSET, 2));
+  header.e_flags = static_cast<std::uint32_t>(field_get(bytes + e_flags_offset(size), 4));
   return header;
 }
 
 void encode_output_fields(ElfHeader *header, std::int32_t e_machine, std::int32_t e_type,
-                          std::int32_t osabi, std::int32_t abi_version) {
+                          std::int32_t osabi, std::int32_t abi_version, const MaskedFlags &flags) {
   select_byte_order(static_cast<unsigned char>(header->data_encoding));
   if (e_machine != -1)
     field_put(header->bytes + E_MACHINE_OFFSET, static_cast<std::uint16_t>(e_machine), 2);
   if (e_type != -1) field_put(header->bytes + E_TYPE_OFFSET, static_cast<std::uint16_t>(e_type), 2);
   if (osabi != -1) header->bytes[EI_OSABI] = static_cast<unsigned char>(osabi);
   if (abi_version != -1) header->bytes[EI_ABIVERSION] = static_cast<unsigned char>(abi_version);
+  if (flags.given) {
+    unsigned char *field = header->bytes + e_flags_offset(header->size);
+    auto old_flags = static_cast<std::uint32_t>(field_get(field, 4));
+    field_put(field, (old_flags & ~flags.mask) | flags.value, 4);
+  }
 }
 
 }  // namespace hdrtune

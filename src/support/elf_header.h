@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // elf_header.h - the ELF file header as a value: its bytes as stored, and
 // the fields this tool reads, checks and writes, under their ELF names.
 #pragma once
@@ -19,6 +20,9 @@ constexpr int EV_CURRENT = 1;
 // The whole header, and where the fields this tool edits or decodes lie.
 constexpr int ELF32_HEADER_SIZE = 52, ELF64_HEADER_SIZE = 64;
 constexpr int E_TYPE_OFFSET = 16, E_MACHINE_OFFSET = 18, E_VERSION_OFFSET = 20;
+// e_flags follows the entry point and two file offsets, which are 4 bytes
+// wide in ELF32 and 8 in ELF64.
+constexpr int E_FLAGS_OFFSET32 = 36, E_FLAGS_OFFSET64 = 48;
 
 constexpr int EM_NONE = 0, EM_386 = 3, EM_IAMCU = 6, EM_X86_64 = 62, EM_L1OM = 180, EM_K1OM = 181;
 constexpr int ET_NONE = 0, ET_REL = 1, ET_EXEC = 2, ET_DYN = 3;
@@ -40,6 +44,15 @@ struct ElfHeader {
   int abi_version;                         // EI_ABIVERSION
   std::uint16_t e_type;
   std::uint16_t e_machine;
+  std::uint32_t e_flags;
+};
+
+// A flags word as asked: the bits under `mask` are to be `value` (which has
+// no bit outside the mask), the others are left alone.
+struct MaskedFlags {
+  bool given = false;
+  std::uint32_t value = 0;
+  std::uint32_t mask = UINT32_MAX;
 };
 
 // The header size EI_CLASS stands for, or 0 for a class this tool can't edit.
@@ -49,9 +62,13 @@ int elf_header_size(int elf_class);
 // its class implies) are in `bytes`.
 ElfHeader decode_elf_header(const unsigned char *bytes, int size);
 
-// Writes each output value that is not -1 into header->bytes, in the
-// header's own byte order; the decoded fields keep the values read.
+// Where e_flags lies in a header of this size.
+int e_flags_offset(int size);
+
+// Writes each output value that is not -1, and the flags' bits under their
+// mask when given, into header->bytes, in the header's own byte order; the
+// decoded fields keep the values read.
 void encode_output_fields(ElfHeader *header, std::int32_t e_machine, std::int32_t e_type,
-                          std::int32_t osabi, std::int32_t abi_version);
+                          std::int32_t osabi, std::int32_t abi_version, const MaskedFlags &flags);
 
 }  // namespace hdrtune

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // file_identity.cc - where a file or directory lives: device, inode and mount.
 //
 // The mount id comes from statx where the build found it; otherwise, and

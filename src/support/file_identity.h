@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // file_identity.h - where a file or directory lives: device, inode and mount.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // files.cc - the files whose headers are edited: positioned reads through a
 // window, positioned writes, and the checks around opening them.
 #include "support/files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // files.h - the files whose headers are edited: positioned reads through a
 // window, positioned writes, and the checks around opening them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // files_test.cc - positioned reads through a window, positioned writes, opening.
 #include "support/files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // long_names.cc - an archive's long-name table, read from the file a window
 // at a time.
 #include "support/long_names.h"

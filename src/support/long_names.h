@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // long_names.h - an archive's long-name table, read from the file a window
 // at a time as members need their names, so that memory never follows the
 // size a table claims.

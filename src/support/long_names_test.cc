@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // long_names_test.cc - long names read a window at a time give what the
 // whole table in memory gives, however the lookups fall across windows.
 #include "support/long_names.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // member_names.cc - name archive members: short and long names, thin-archive references.
 //
 // An ar_name that does not start with '/' holds the name itself, ended by '/'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // member_names.h - what a member header names: a member by its name, a thin
 // archive's member file, or a member of another archive; and the names
 // messages and lists show for members.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // member_names_test.cc - member names, display names and thin member paths.
 #include <gtest/gtest.h>
 

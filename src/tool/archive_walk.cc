@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive_walk.cc - edit the ELF header of every member of an ar archive where it stands.
 #include "tool/archive_walk.h"
 

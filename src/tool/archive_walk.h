@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // archive_walk.h - edit the ELF header of every member of an ar archive.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // docs_test.cc - the manual page and the shell completion name every option
 // and keyword the tool accepts, so that neither drifts from the code.
 #include <gtest/gtest.h>

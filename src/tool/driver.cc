@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // driver.cc - the command line, its texts, and the loop over file operands.
 #include "tool/driver.h"
 
@@ -36,6 +37,8 @@ enum OptionCode {
   option_input_abi_version,
   option_output_abi_version,
   option_check,
+  option_input_flags,
+  option_output_flags,
   option_json,
 };
 
@@ -55,6 +58,8 @@ const option long_option_table[] = {
     {"input-abiversion", required_argument, nullptr, option_input_abi_version},
     {"output-abiversion", required_argument, nullptr, option_output_abi_version},
     {"check", no_argument, nullptr, option_check},
+    {"input-flags", required_argument, nullptr, option_input_flags},
+    {"output-flags", required_argument, nullptr, option_output_flags},
     {"json", no_argument, nullptr, option_json},
     {nullptr, 0, nullptr, 0},
 };
@@ -77,6 +82,8 @@ void show_usage(std::FILE *stream, int status) {
                "  --input-abiversion <n>      Set input ABI version to <n>\n"
                "  --output-abiversion <n>     Set output ABI version to <n>\n"
                "  --check                     Report headers that differ from the output values\n"
+               "  --input-flags <n>[/<mask>]  Set input flags to <n> (the bits in <mask>)\n"
+               "  --output-flags <n>[/<mask>] Set output flags to <n> (the bits in <mask>)\n"
                "  --json                      Print the list or the check as JSON lines\n"
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
@@ -87,11 +94,11 @@ void show_usage(std::FILE *stream, int status) {
 
 void show_version(const char *name) {
   std::printf("Velm %s %s\n", name, package_version);
-  std::printf("Copyright (C) 2026 The hdrtune developers.\n");
+  std::printf("Copyright (c) 2026 The hdrtune authors.\n");
   std::printf(
-      "This program is free software; you may redistribute it under the terms of\n"
-      "the licence that comes with it.  This program has absolutely no warranty,\n"
-      "to the extent permitted by law.\n");
+      "This program is free software under the MIT licence: you may use, modify and\n"
+      "redistribute it on the terms of the LICENSE file that comes with it.  It has\n"
+      "no warranty of any kind, to the extent permitted by law.\n");
   std::exit(0);
 }
 
@@ -118,6 +125,8 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
       return (s.input_abi_version = lookup_abi_version(argument)) != -1;
     case option_output_abi_version:
       return (s.output_abi_version = lookup_abi_version(argument)) != -1;
+    case option_input_flags: return lookup_flags(argument, &s.input_flags);
+    case option_output_flags: return lookup_flags(argument, &s.output_flags);
     case option_check: options->check = true; return true;
     case option_json: options->json = true; return true;
     case option_dry_run: options->dry_run = true; return true;

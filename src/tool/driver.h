@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // driver.h - the command line, its texts, and the loop over file operands.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // header_editor.cc - check and rewrite one ELF file header in place.
 //
 // Three steps on the header as a value: read it whole (16 identification
@@ -70,15 +71,30 @@ bool is_editable(const char *display_name, const ElfHeader &header) {
   return true;
 }
 
-// One input condition: `wanted` -1 lets every header through. The message
-// names the field in "Unmatched %s: FOUND is not WANTED".
+// One input condition: `wanted` -1 lets every header through; otherwise the
+// bits of `found` under `mask` must equal it. The message names the field in
+// "Unmatched %s: FOUND is not WANTED".
 struct Condition {
   ListField field;
-  std::int32_t wanted;
-  int found;
+  std::int64_t wanted;
+  std::int64_t found;
+  std::uint32_t mask;
   const char *message;
   bool skippable;  // --skip-unmatched leaves the header alone instead of refusing it
 };
+
+void report_unmatched(const char *display_name, const Condition &c) {
+  if (c.field != ListField::flags) {
+    report_error("%s: Unmatched %s: %d is not %d\n", display_name, c.message,
+                 static_cast<int>(c.found), static_cast<int>(c.wanted));
+  } else if (c.mask == UINT32_MAX) {
+    report_error("%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, c.message,
+                 static_cast<unsigned>(c.found), static_cast<unsigned>(c.wanted));
+  } else {
+    report_error("%s: Unmatched %s: 0x%x is not 0x%x (mask 0x%x)\n", display_name, c.message,
+                 static_cast<unsigned>(c.found), static_cast<unsigned>(c.wanted), c.mask);
+  }
+}
 
 std::int32_t any_class_as_any(std::int32_t selector) {
   return selector == either_class ? -1 : selector;
@@ -92,30 +108,34 @@ enum class Verdict { edit, unchanged, skipped, refused };
 Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
   // Retargeting to the machine the header already has is a no-op, unless a
-  // type, OSABI or ABI version change was asked for as well.
+  // type, OSABI, ABI version or flags change was asked for as well.
   if (s.output_machine == header.e_machine && s.output_type == -1 && s.output_osabi == -1 &&
-      s.output_abi_version == -1)
+      s.output_abi_version == -1 && !s.output_flags.given)
     return Verdict::unchanged;
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
+  constexpr std::uint32_t all = UINT32_MAX;
+  const MaskedFlags &flags = s.input_flags;
   const Condition conditions[] = {
-      {ListField::elf_class, any_class_as_any(input_class), header.elf_class, "input EI_CLASS",
+      {ListField::elf_class, any_class_as_any(input_class), header.elf_class, all, "input EI_CLASS",
        class_given},
-      {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, "output EI_CLASS",
-       false},
-      {ListField::machine, s.input_machine, header.e_machine, "e_machine", true},
-      {ListField::type, s.input_type, header.e_type, "e_type", true},
-      {ListField::osabi, s.input_osabi, header.osabi, "EI_OSABI", true},
-      {ListField::abi_version, s.input_abi_version, header.abi_version, "EI_ABIVERSION", true},
+      {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, all,
+       "output EI_CLASS", false},
+      {ListField::machine, s.input_machine, header.e_machine, all, "e_machine", true},
+      {ListField::type, s.input_type, header.e_type, all, "e_type", true},
+      {ListField::osabi, s.input_osabi, header.osabi, all, "EI_OSABI", true},
+      {ListField::abi_version, s.input_abi_version, header.abi_version, all, "EI_ABIVERSION", true},
+      {ListField::flags, flags.given ? std::int64_t{flags.value} : -1, header.e_flags, flags.mask,
+       "e_flags", true},
   };
   for (const Condition &c : conditions) {
-    if (c.wanted == -1 || c.wanted == c.found) continue;
+    if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
     if (options.skip_unmatched && c.skippable) {
       ++run_counts.skipped;
-      if (options.list) list_skipped(display_name, c.field, c.found, c.wanted);
+      if (options.list) list_skipped(display_name, header, c.field, c.wanted, c.mask);
       return Verdict::skipped;
     }
-    report_error("%s: Unmatched %s: %d is not %d\n", display_name, c.message, c.found, c.wanted);
+    report_unmatched(display_name, c);
     return Verdict::refused;
   }
   return Verdict::edit;
@@ -124,7 +144,7 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
 ElfHeader with_output_values(const ElfHeader &header, const HeaderEditSettings &s) {
   ElfHeader edited = header;
   encode_output_fields(&edited, s.output_machine, s.output_type, s.output_osabi,
-                       s.output_abi_version);
+                       s.output_abi_version, s.output_flags);
   return edited;
 }
 
@@ -143,11 +163,28 @@ int check_header(const RunOptions &options, const char *display_name, const ElfH
   return 0;
 }
 
+// An AppImage keeps its mark in identification bytes 8 to 10: "AI" and its
+// format, 1 or 2. Writing an ABI version over byte 8 would leave a bundle
+// that no longer runs, so such a header is refused unless it already holds
+// the value asked.
+bool overwrites_appimage_mark(const char *display_name, const ElfHeader &header,
+                              std::int32_t abi_version) {
+  const unsigned char *mark = header.bytes + EI_ABIVERSION;
+  if (abi_version == -1 || abi_version == header.abi_version) return false;
+  if (mark[0] != 'A' || mark[1] != 'I' || (mark[2] != 1 && mark[2] != 2)) return false;
+  report_error(
+      "%s: bytes 8 to 10 hold the AppImage mark AI %d; the ABI version would "
+      "overwrite it\n",
+      display_name, mark[2]);
+  return true;
+}
+
 // Writes the output values over the header where it stands (unless this is a
 // dry run) and lists the change.
 int apply_and_write(const RunOptions &options, const char *display_name, PositionedFile *file,
                     std::uint64_t offset, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
+  if (overwrites_appimage_mark(display_name, header, s.output_abi_version)) return 1;
   ElfHeader edited = with_output_values(header, s);
   if (!options.dry_run) {
     int error = file_write(file, offset, edited.bytes, edited.size);

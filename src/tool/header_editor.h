@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // header_editor.h - check and rewrite one ELF file header in place.
 #pragma once
 

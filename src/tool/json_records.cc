@@ -101,16 +101,18 @@ const char *field_key(ListField field) {
     case ListField::type: return "type";
     case ListField::osabi: return "osabi";
     case ListField::abi_version: return "abi_version";
+    case ListField::flags: return "flags";
   }
   return "";
 }
 
-// {"number":N,"name":"KEYWORD"}, the name null where the value has none.
-void value_object(ListField field, int value) {
+// {"number":N,"name":"KEYWORD"}, the name null where the value has none;
+// an OSABI is named as it is on e_machine.
+void value_object(ListField field, std::int64_t value, std::int32_t e_machine) {
   json_literal(&record, "{\"number\":");
   json_number(&record, static_cast<std::uint64_t>(value));
   json_literal(&record, ",\"name\":");
-  const char *name = value_name(field, value);
+  const char *name = value_name(field, value, e_machine);
   if (name) {
     json_literal(&record, "\"");
     json_raw(&record, name);
@@ -125,11 +127,12 @@ void value_object(ListField field, int value) {
 // makes them.
 struct FieldValues {
   int machine, type, osabi, abi_version;
+  std::uint32_t flags;
   bool operator==(const FieldValues &) const = default;
 };
 
 FieldValues values_of(const ElfHeader &header) {
-  return {header.e_machine, header.e_type, header.osabi, header.abi_version};
+  return {header.e_machine, header.e_type, header.osabi, header.abi_version, header.e_flags};
 }
 
 FieldValues values_after(const ElfHeader &header, const HeaderEditSettings &s) {
@@ -138,17 +141,19 @@ FieldValues values_after(const ElfHeader &header, const HeaderEditSettings &s) {
   if (s.output_type != -1) v.type = s.output_type & 0xffff;
   if (s.output_osabi != -1) v.osabi = s.output_osabi & 0xff;
   if (s.output_abi_version != -1) v.abi_version = s.output_abi_version & 0xff;
+  if (s.output_flags.given) v.flags = (v.flags & ~s.output_flags.mask) | s.output_flags.value;
   return v;
 }
 
 void field_values(const FieldValues &v, bool as_object) {
   const struct {
     ListField field;
-    int value;
+    std::int64_t value;
   } rows[] = {{ListField::machine, v.machine},
               {ListField::type, v.type},
               {ListField::osabi, v.osabi},
-              {ListField::abi_version, v.abi_version}};
+              {ListField::abi_version, v.abi_version},
+              {ListField::flags, v.flags}};
   bool first = as_object;
   for (const auto &row : rows) {
     if (first)
@@ -158,7 +163,7 @@ void field_values(const FieldValues &v, bool as_object) {
     first = false;
     json_raw(&record, field_key(row.field));
     json_literal(&record, "\":");
-    value_object(row.field, row.value);
+    value_object(row.field, row.value, v.machine);
   }
   if (as_object) json_literal(&record, "}");
 }
@@ -243,7 +248,8 @@ void differ_field(const ElfHeader &header) {
   } rows[] = {{"machine", found.machine != wanted.machine},
               {"type", found.type != wanted.type},
               {"osabi", found.osabi != wanted.osabi},
-              {"abi_version", found.abi_version != wanted.abi_version}};
+              {"abi_version", found.abi_version != wanted.abi_version},
+              {"flags", found.flags != wanted.flags}};
   json_literal(&record, ",\"differ\":[");
   bool first = true;
   for (const auto &row : rows) {
@@ -362,7 +368,8 @@ void json_header_record(HeaderResult result, const char *display_name, const Ski
   } else {
     json_literal(&record,
                  ",\"offset\":null,\"class\":null,\"byte_order\":null,\"machine\":null,"
-                 "\"type\":null,\"osabi\":null,\"abi_version\":null,\"after\":null");
+                 "\"type\":null,\"osabi\":null,\"abi_version\":null,\"flags\":null,"
+                 "\"after\":null");
   }
   if (header && (result == HeaderResult::as_wanted || result == HeaderResult::differs))
     differ_field(*header);
@@ -373,9 +380,15 @@ void json_header_record(HeaderResult result, const char *display_name, const Ski
     json_literal(&record, "{\"field\":\"");
     json_raw(&record, field_key(skip->field));
     json_literal(&record, "\",\"found\":");
-    value_object(skip->field, skip->found);
+    std::int32_t machine = header ? header->e_machine : 0;
+    value_object(skip->field, skip->found, machine);
     json_literal(&record, ",\"wanted\":");
-    value_object(skip->field, skip->wanted);
+    value_object(skip->field, skip->wanted, machine);
+    json_literal(&record, ",\"mask\":");
+    if (skip->field == ListField::flags && skip->mask != UINT32_MAX)
+      json_number(&record, skip->mask);
+    else
+      null_value();
     json_literal(&record, "}");
   } else {
     null_value();

@@ -80,8 +80,9 @@ enum class HeaderResult {
 // An input condition that left the header alone.
 struct SkipCondition {
   ListField field;
-  int found;
-  int wanted;
+  std::int64_t found;
+  std::int64_t wanted;
+  std::uint32_t mask;  // flags: the bits compared
 };
 
 // A record of the current place's header; skip and reason where the

@@ -1,7 +1,10 @@
+// SPDX-License-Identifier: MIT
 // list_lines.cc - the lines --list prints, one per header. A value is shown
-// as its first keyword, or as its number when it has none.
+// by the name target_names gives it, or as its number when it has none;
+// flags in hexadecimal.
 #include "tool/list_lines.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
@@ -16,13 +19,16 @@ struct ValueText {
   char text[24];
 };
 
-ValueText value_text(ListField field, int value) {
-  const char *keyword = value_name(field, value);
+// A value as a listing shows it; an OSABI is named as it is on e_machine.
+ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine) {
+  const char *keyword = value_name(field, value, e_machine);
   ValueText v = {};
   if (keyword)
     std::strncpy(v.text, keyword, sizeof v.text - 1);
+  else if (field == ListField::flags)
+    std::snprintf(v.text, sizeof v.text, "0x%" PRIx64, value);
   else
-    std::snprintf(v.text, sizeof v.text, "%d", value);
+    std::snprintf(v.text, sizeof v.text, "%" PRId64, value);
   return v;
 }
 
@@ -33,6 +39,7 @@ const char *field_name(ListField field) {
     case ListField::type: return "type";
     case ListField::osabi: return "OSABI";
     case ListField::abi_version: return "ABI version";
+    case ListField::flags: return "flags";
   }
   return "";
 }
@@ -51,41 +58,63 @@ void print_name(const char *name) {
 }
 
 // One output value beside what the header holds; `wanted` is -1 when the
-// value was not asked, and otherwise cut to the field's width.
+// value was not asked, and otherwise the whole field as it would be written
+// (cut to the field's width; for flags, the bits under `mask` replaced).
 struct OutputField {
   ListField field;
-  int found;
-  std::int32_t wanted;
+  std::int64_t found;
+  std::int64_t wanted;
+  std::uint32_t mask;
 };
 
-std::int32_t as_stored(std::int32_t value, std::int32_t mask) {
+std::int64_t as_stored(std::int32_t value, std::int32_t mask) {
   return value == -1 ? -1 : value & mask;
 }
 
-// The output values in the order lines show them.
+std::int64_t flags_as_stored(std::uint32_t found, const MaskedFlags &flags) {
+  return flags.given ? std::int64_t{(found & ~flags.mask) | flags.value} : -1;
+}
+
+// The output values in the order lines show them, and the machine that
+// names the header's OSABI before and after the edit.
 struct OutputFields {
-  OutputField rows[4];
+  OutputField rows[5];
+  std::int32_t old_machine;
+  std::int32_t new_machine;
 };
 
 OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s) {
-  return {{
-      {ListField::machine, header.e_machine, as_stored(s.output_machine, 0xffff)},
-      {ListField::type, header.e_type, as_stored(s.output_type, 0xffff)},
-      {ListField::osabi, header.osabi, as_stored(s.output_osabi, 0xff)},
-      {ListField::abi_version, header.abi_version, as_stored(s.output_abi_version, 0xff)},
-  }};
+  return {
+      {
+          {ListField::machine, header.e_machine, as_stored(s.output_machine, 0xffff), UINT32_MAX},
+          {ListField::type, header.e_type, as_stored(s.output_type, 0xffff), UINT32_MAX},
+          {ListField::osabi, header.osabi, as_stored(s.output_osabi, 0xff), UINT32_MAX},
+          {ListField::abi_version, header.abi_version, as_stored(s.output_abi_version, 0xff),
+           UINT32_MAX},
+          {ListField::flags, header.e_flags, flags_as_stored(header.e_flags, s.output_flags),
+           s.output_flags.mask},
+      },
+      header.e_machine,
+      s.output_machine == -1 ? header.e_machine : s.output_machine & 0xffff};
+}
+
+// ", mask MASK" after flags compared under a mask that leaves bits out.
+void print_mask(ListField field, std::uint32_t mask, const char *before, const char *after) {
+  if (field == ListField::flags && mask != UINT32_MAX)
+    out_texts({before, "mask ", value_text(ListField::flags, mask, 0).text, after});
 }
 
 }  // namespace
 
-const char *value_name(ListField field, int value) {
+const char *value_name(ListField field, std::int64_t value, std::int32_t e_machine) {
   switch (field) {
     case ListField::elf_class:
       return value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr;
-    case ListField::machine: return keyword_for(machine_keywords, value);
-    case ListField::type: return keyword_for(type_keywords, value);
-    case ListField::osabi: return keyword_for(osabi_keywords, value);
+    case ListField::machine: return machine_name(static_cast<std::int32_t>(value));
+    case ListField::type: return type_name(static_cast<std::int32_t>(value));
+    case ListField::osabi: return osabi_name(static_cast<std::int32_t>(value), e_machine);
     case ListField::abi_version: return nullptr;
+    case ListField::flags: return nullptr;
   }
   return nullptr;
 }
@@ -97,30 +126,51 @@ void list_unchanged(const char *name) {
 }
 
 void list_passed_over(const char *name, const char *why) {
-  if (json_records_on()) return json_header_record(HeaderResult::passed_over, name, nullptr, why);
+  if (json_records_on())
+    return json_header_record(HeaderResult::passed_over, name, nullptr, why);
   print_name(name);
   out_texts({"passed over (", why, ")\n"});
 }
 
-void list_skipped(const char *name, ListField field, int found, int wanted) {
-  if (json_records_on()) {
-    SkipCondition skip = {field, found, wanted};
-    return json_header_record(HeaderResult::skipped, name, &skip);
+static std::int64_t header_value(const ElfHeader &header, ListField field) {
+  switch (field) {
+    case ListField::elf_class: return header.elf_class;
+    case ListField::machine: return header.e_machine;
+    case ListField::type: return header.e_type;
+    case ListField::osabi: return header.osabi;
+    case ListField::abi_version: return header.abi_version;
+    case ListField::flags: return header.e_flags;
   }
-  print_name(name);
-  out_texts({"skipped (", field_name(field), " ", value_text(field, found).text, ", wanted ",
-             value_text(field, wanted).text, ")\n"});
+  return 0;
 }
 
-// The ABI version is 0 in nearly every object: a listing names it only
-// where it is not, so that the lines of ordinary files stay short.
+void list_skipped(const char *name, const ElfHeader &header, ListField field, std::int64_t wanted,
+                  std::uint32_t mask) {
+  if (json_records_on()) {
+    SkipCondition skip = {field, header_value(header, field), wanted, mask};
+    return json_header_record(HeaderResult::skipped, name, &skip);
+  }
+  std::int32_t machine = header.e_machine;
+  print_name(name);
+  out_texts({"skipped (", field_name(field), " ",
+             value_text(field, header_value(header, field), machine).text, ", wanted ",
+             value_text(field, wanted, machine).text});
+  print_mask(field, mask, ", ", "");
+  out_text(")\n");
+}
+
+// The ABI version and, on most machines, the flags are 0 in nearly every
+// object: a listing names them only where they are not, so that the lines of
+// ordinary files stay short.
 void list_current_values(const char *name, const ElfHeader &header) {
   if (json_records_on()) return json_header_record(HeaderResult::listed, name);
   print_name(name);
-  out_texts({"machine ", value_text(ListField::machine, header.e_machine).text, ", type ",
-             value_text(ListField::type, header.e_type).text, ", OSABI ",
-             value_text(ListField::osabi, header.osabi).text});
+  out_texts({"machine ", value_text(ListField::machine, header.e_machine, 0).text, ", type ",
+             value_text(ListField::type, header.e_type, 0).text, ", OSABI ",
+             value_text(ListField::osabi, header.osabi, header.e_machine).text});
   if (header.abi_version != 0) out_printf(", ABI version %d", header.abi_version);
+  if (header.e_flags != 0)
+    out_texts({", flags ", value_text(ListField::flags, header.e_flags, 0).text});
   out_text("\n");
 }
 
@@ -133,8 +183,9 @@ void list_changes(const char *name, const ElfHeader &old_header, const HeaderEdi
   OutputFields fields = output_fields(old_header, s);
   for (const OutputField &f : fields.rows) {
     if (f.wanted == -1) continue;
-    out_texts({separator, field_name(f.field), " ", value_text(f.field, f.found).text, " -> ",
-               value_text(f.field, f.wanted).text});
+    out_texts({separator, field_name(f.field), " ",
+               value_text(f.field, f.found, fields.old_machine).text, " -> ",
+               value_text(f.field, f.wanted, fields.new_machine).text});
     separator = ", ";
   }
   out_text("\n");
@@ -147,8 +198,12 @@ void list_differences(const char *name, const ElfHeader &header, const HeaderEdi
   OutputFields fields = output_fields(header, s);
   for (const OutputField &f : fields.rows) {
     if (f.wanted == -1 || f.wanted == f.found) continue;
-    out_texts({separator, field_name(f.field), " ", value_text(f.field, f.found).text, ", wanted ",
-               value_text(f.field, f.wanted).text});
+    // A flags value asked under a mask is shown as asked, with its mask.
+    std::int64_t wanted = f.field == ListField::flags ? s.output_flags.value : f.wanted;
+    out_texts({separator, field_name(f.field), " ",
+               value_text(f.field, f.found, fields.old_machine).text, ", wanted ",
+               value_text(f.field, wanted, fields.new_machine).text});
+    print_mask(f.field, f.mask, " (", ")");
     separator = "; ";
   }
   out_text("\n");

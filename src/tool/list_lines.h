@@ -1,5 +1,8 @@
+// SPDX-License-Identifier: MIT
 // list_lines.h - the lines --list prints, one per header.
 #pragma once
+
+#include <cstdint>
 
 #include "support/elf_header.h"
 #include "tool/run_options.h"
@@ -7,22 +10,26 @@
 namespace hdrtune {
 
 // The fields an input condition checks, as a skip line names them.
-enum class ListField { elf_class, machine, type, osabi, abi_version };
+enum class ListField { elf_class, machine, type, osabi, abi_version, flags };
 
-// The name a field's value goes by, or null when it has none. Every list
-// line and record names values through this.
-const char *value_name(ListField field, int value);
+// The name a field's value goes by (an OSABI's as it is on e_machine), or
+// null when it has none. Every list line and record names values through
+// this.
+const char *value_name(ListField field, std::int64_t value, std::int32_t e_machine);
 
 // NAME: unchanged
 void list_unchanged(const char *name);
 // NAME: passed over (WHY)
 void list_passed_over(const char *name, const char *why);
-// NAME: skipped (FIELD FOUND, wanted WANTED)
-void list_skipped(const char *name, ListField field, int found, int wanted);
-// NAME: machine M, type T, OSABI O[, ABI version V where V is not 0]
+// NAME: skipped (FIELD FOUND, wanted WANTED[, mask MASK]); the mask only for
+// flags compared under one.
+void list_skipped(const char *name, const ElfHeader &header, ListField field, std::int64_t wanted,
+                  std::uint32_t mask);
+// NAME: machine M, type T, OSABI O[, ABI version V][, flags F], the last two
+// where they are not 0
 void list_current_values(const char *name, const ElfHeader &header);
 // NAME: machine OLD -> NEW, type OLD -> NEW, OSABI OLD -> NEW,
-// ABI version OLD -> NEW, each as asked.
+// ABI version OLD -> NEW, flags OLD -> NEW, each as asked.
 void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s);
 // NAME: FIELD FOUND, wanted WANTED; ... for each output value asked that the
 // header does not hold.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // main.cc - process entry: hand the command line to the driver.
 #include "tool/driver.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // open_and_edit.cc - the one way a named file is checked, opened, edited and
 // closed.
 #include "tool/open_and_edit.h"

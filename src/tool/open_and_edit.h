@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // open_and_edit.h - the one way a named file is checked, opened, locked,
 // edited and closed: for each file operand, each member file of a thin
 // archive, and each file a walk of a tree finds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // run_options.h - what the user asked of one run: the values to write, the
 // conditions a header must meet, and how the run shows and writes its work.
 #pragma once
@@ -21,6 +22,8 @@ struct HeaderEditSettings {
   std::int32_t output_osabi = -1;
   std::int32_t input_abi_version = -1;
   std::int32_t output_abi_version = -1;
+  MaskedFlags input_flags;
+  MaskedFlags output_flags;
 };
 
 // Built once by the driver from the command line and passed down.
@@ -39,7 +42,7 @@ struct RunOptions {
 // --list lists each header's current values instead of editing it.
 inline bool has_output_value(const HeaderEditSettings &s) {
   return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1 ||
-         s.output_abi_version != -1;
+         s.output_abi_version != -1 || s.output_flags.given;
 }
 
 // A run that writes locks each file for itself; a listing or a dry run only

@@ -1,15 +1,21 @@
-// target_names.h - keywords for machines, file types and OSABIs, and ABI
-// version numbers.
+// SPDX-License-Identifier: MIT
+// target_names.h - keywords for machines, file types and OSABIs, ABI
+// version numbers and masked flags words, and the names listings give values.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "support/elf_header.h"
 
 namespace hdrtune {
 
 struct KeywordRow {
   const char *name;
   std::int32_t value;
+  // An OSABI from 64 to 254 means something different on each machine: the
+  // e_machine whose OSABI this keyword names. -1 in every other row.
+  std::int32_t machine = -1;
 };
 
 // One field's keywords; `what` names the field in "Unknown %s: %s".
@@ -43,8 +49,21 @@ inline std::int32_t lookup_osabi(const char *keyword) {
 // after reporting it as unknown, as a keyword would be.
 std::int32_t lookup_abi_version(const char *text);
 
+// A flags word as `<n>[/<mask>]`: two 32-bit numbers, each in decimal or in
+// hexadecimal after "0x", the mask every bit when not given. False after
+// reporting the text as unknown, as a bad keyword is, when it is anything
+// else or sets bits outside its mask.
+bool lookup_flags(const char *text, MaskedFlags *flags);
+
 // The first keyword the table gives for a number, or null when none has it.
 const char *keyword_for(const KeywordTable &table, std::int32_t value);
+
+// The name a listing gives a value, or null when it has none and is shown
+// as a number. An OSABI from 64 to 254 is named only by a keyword of the
+// header's own machine; OSABI 3 is "Linux".
+const char *machine_name(std::int32_t e_machine);
+const char *type_name(std::int32_t e_type);
+const char *osabi_name(std::int32_t osabi, std::int32_t e_machine);
 
 // A ClassSelector: ELFCLASS32 (1) or ELFCLASS64 (2) only, or either class.
 constexpr std::int32_t either_class = 3;

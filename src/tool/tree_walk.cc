@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tree_walk.cc - edit the ELF files and archives found under a directory.
 //
 // Directories are read and files opened relative to their parent's

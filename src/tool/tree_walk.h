@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tree_walk.h - edit the ELF files and archives found under a directory.
 #pragma once
 

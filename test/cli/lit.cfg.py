@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Command-line tests: one .test file per behaviour, run by lit with FileCheck.
 import os
 import lit.formats
@@ -114,6 +115,9 @@ if program("setpriv") and os.geteuid() == 0 and runs(
     config.available_features.add("setpriv")
 if program("groff"):
     config.available_features.add("groff")
+# The licence-line check lists a tree's files with git.
+if program("git"):
+    config.available_features.add("git")
 # The JSON records are also read by jq, as scripts read them.
 if program("jq"):
     config.available_features.add("jq")

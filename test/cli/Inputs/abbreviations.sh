@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # abbreviations.sh FILE check-old -- TOOL...
 # abbreviations.sh FILE resolve WORD... -- TOOL...
 # Which long option each abbreviation resolves to, in runs of TOOL on FILE.
@@ -11,10 +12,10 @@
 # ambiguous.
 #
 # "resolve" prints "WORD: OPTION" for each word. "check-old" checks
-# every prefix of the long options the command line had before --check and
-# the ABI version options: a prefix that was unique must still resolve to
-# its option, one that was ambiguous must still be ambiguous; it prints each
-# prefix that does not, and then how many prefixes it checked.
+# every prefix of the long options the command line had before the flags
+# options: a prefix that was unique must still resolve to its option, one
+# that was ambiguous must still be ambiguous; it prints each prefix that
+# does not, and then how many prefixes it checked.
 set -u
 file=$1 mode=$2
 shift 2
@@ -27,7 +28,8 @@ shift
 tool=("$@")
 
 old_options="input-mach output-mach input-type output-type input-osabi output-osabi version help dry-run list skip-unmatched recursive"
-new_options="input-abiversion output-abiversion check"
+old_options="$old_options input-abiversion output-abiversion check"
+new_options="input-flags output-flags"
 
 # The value each option is given: one that makes its run's output its own.
 value_for() {
@@ -40,6 +42,7 @@ value_for() {
     output-osabi) echo FreeBSD ;;
     input-abiversion) echo 7 ;;
     output-abiversion) echo 7 ;;
+    input-flags | output-flags) echo 0x1234 ;;
     *) echo x ;;
   esac
 }

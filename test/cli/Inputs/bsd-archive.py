@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Archives named the BSD way ("#1/N": the name starts the member's data), and
 what an edit of them must leave.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """deep-tree.py DEPTH OBJECT TOP: makes the directory TOP holding a chain of
 DEPTH directories d/d/d/..., with a copy of OBJECT named x.o in TOP and in
 every directory of the chain. Works below the path-length limit by

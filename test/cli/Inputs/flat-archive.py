@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Large archives of bare ELF headers, for tests that need many members.
 
 make COUNT OBJECT ARCHIVE: writes ARCHIVE with COUNT members mN.o, each the

@@ -5,20 +5,21 @@ NaN, every key of its record, the summary last and once, each *_hex field
 the exact bytes of its string), and writes what the text run would show:
 each header record as its text line on stdout, each error record's message
 on stderr. FIELDS names the output values given (machine,type,osabi,
-abi_version), as a text line of an edit shows those."""
+abi_version,flags), as a text line of an edit shows those; flags are given
+without a mask."""
 import codecs
 import json
 import sys
 
 HEADER_KEYS = ["format", "record", "result", "name", "operand", "file", "archive", "member",
                "nested_archive", "offset", "class", "byte_order", "machine", "type", "osabi",
-               "abi_version", "after", "differ", "skipped", "reason"]
+               "abi_version", "flags", "after", "differ", "skipped", "reason"]
 ERROR_KEYS = ["format", "record", "name", "message", "reason"]
 SUMMARY_KEYS = ["format", "record", "files", "archives", "members", "headers", "edited",
                 "listed", "checked", "differing", "skipped", "passed_over", "errors",
                 "exit_status", "signal"]
 TEXT_NAMES = {"class": "class", "machine": "machine", "type": "type", "osabi": "OSABI",
-              "abi_version": "ABI version"}
+              "abi_version": "ABI version", "flags": "flags"}
 asked = [f for f in sys.argv[1].split(",") if f] if len(sys.argv) > 1 else []
 
 # Each byte that is not UTF-8 stands as one U+FFFD.
@@ -57,9 +58,11 @@ def escaped(name):
     return name.replace(b"\\", b"\\\\").replace(b"\n", b"\\n").replace(b"\r", b"\\r")
 
 
-def value(v):
+def value(v, field=None):
     if not isinstance(v["number"], int):
         fail("number is not a number", v)
+    if field == "flags":
+        return "0x%x" % v["number"]
     return v["name"] if v["name"] is not None else str(v["number"])
 
 
@@ -70,17 +73,20 @@ def text_line(r):
                                                  value(r["osabi"]))
         if r["abi_version"]["number"] != 0:
             text += ", ABI version %d" % r["abi_version"]["number"]
+        if r["flags"]["number"] != 0:
+            text += ", flags " + value(r["flags"], "flags")
         return text
     if result in ("written", "not_written"):
-        return ", ".join("%s %s -> %s" % (TEXT_NAMES[f], value(r[f]), value(r["after"][f]))
+        return ", ".join("%s %s -> %s" % (TEXT_NAMES[f], value(r[f], f), value(r["after"][f], f))
                          for f in asked)
     if result == "differs":
-        return "; ".join("%s %s, wanted %s" % (TEXT_NAMES[f], value(r[f]), value(r["after"][f]))
-                         for f in r["differ"])
+        return "; ".join("%s %s, wanted %s" % (TEXT_NAMES[f], value(r[f], f),
+                                               value(r["after"][f], f)) for f in r["differ"])
     if result == "skipped":
         s = r["skipped"]
-        return "skipped (%s %s, wanted %s)" % (TEXT_NAMES[s["field"]], value(s["found"]),
-                                              value(s["wanted"]))
+        mask = ", mask 0x%x" % s["mask"] if s["mask"] is not None else ""
+        return "skipped (%s %s, wanted %s%s)" % (TEXT_NAMES[s["field"]], value(s["found"], s["field"]),
+                                                value(s["wanted"], s["field"]), mask)
     if result == "passed_over":
         return "passed over (%s)" % r["reason"]
     return {"unchanged": "unchanged", "as_wanted": "as wanted"}[result]

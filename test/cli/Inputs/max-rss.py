@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """max-rss.py LIMIT_KIB COMMAND...: runs COMMAND and exits with its status,
 or with 1 after a line on standard error when its peak resident memory went
 over LIMIT_KIB."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """slow-reader.py SIGNAL OUT COMMAND...: runs COMMAND with its standard
 output on a pipe that nobody reads until COMMAND is blocked writing to it
 (the pipe is full and the process sleeps); then sends it SIGNAL, and only

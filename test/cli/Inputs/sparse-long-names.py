@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """sparse-long-names.py SIZE OBJECT ARCHIVE [START]: writes ARCHIVE with a
 long-name table that claims SIZE bytes, of which only its start is written
 (the bytes of the file START, else "a-long-member-name.o/" and a newline)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zsh -f zsh-candidates.zsh DIR LINE: prints, sorted, one a line, the matches
 # that zsh's completion adds at the end of LINE, with the completion
 # functions of DIR before the system's own. An interactive zsh in a
