@@ -189,16 +189,24 @@ static int wait_for_lock(void *context) {
   return flock(request->fd, request->operation);
 }
 
+// A file system without locks (some network and FUSE file systems) refuses
+// every flock; editing there unlocked is all that can be done.
+static LockOutcome lock_refused(const PositionedFile *file, int error) {
+  if (error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP) return LockOutcome::not_supported;
+  report_error("%s: cannot lock file: %s\n", file->path, std::strerror(error));
+  return LockOutcome::failed;
+}
+
 LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait) {
   LockRequest request = {file->fd, access.exclusive_lock ? LOCK_EX : LOCK_SH};
   if (flock(request.fd, request.operation | LOCK_NB) == 0) return LockOutcome::locked;
-  if (errno != EWOULDBLOCK && errno != EINTR) return LockOutcome::not_supported;
+  if (errno != EWOULDBLOCK && errno != EINTR) return lock_refused(file, errno);
   if (wait.release) wait.release(wait.context);
   for (;;) {
     int result = 0;
     if (!call_unless_interrupted(wait_for_lock, &request, &result)) return LockOutcome::interrupted;
     if (result == 0) break;
-    if (errno != EINTR) return LockOutcome::not_supported;
+    if (errno != EINTR) return lock_refused(file, errno);
   }
   read_size(file->fd, &file->size_at_open);
   return LockOutcome::locked;

@@ -98,11 +98,14 @@ enum class LockOutcome {
   locked,
   not_supported,  // the file system refuses locks: go on without one
   interrupted,    // an interrupt came while waiting
+  failed,         // the lock could not be taken (reported): leave the file alone
 };
 
 // Takes the advisory lock the access asks for on the whole file. When
 // another process holds it, calls wait.release first, then waits; the size
 // at open is then read again, since the holder may have changed the file.
+// Only the errors that mean "no locks on this file system" let the caller go
+// on without one; any other is reported under the file's path.
 LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait);
 // Lets go of the lock on a file that will not be written (a thin archive).
 void unlock_file(PositionedFile *file);

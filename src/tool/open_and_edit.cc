@@ -115,8 +115,10 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
       report_error("Input file '%s' is not readable\n", target.path);
     return EditOutcome::not_opened;
   }
+  LockOutcome lock = LockOutcome::failed;
   if ((in_tree && !is_file_looked_at(target, &file)) ||
-      lock_file(&file, file_access(options), wait) == LockOutcome::interrupted) {
+      ((lock = lock_file(&file, file_access(options), wait)) != LockOutcome::locked &&
+       lock != LockOutcome::not_supported)) {
     close_edited_file(&file);
     return in_tree ? EditOutcome::failed : EditOutcome::not_opened;
   }

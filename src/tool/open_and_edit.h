@@ -38,7 +38,9 @@ enum class EditOutcome {
 
 // The file is locked before its first byte is read; when another run holds
 // the lock, `wait` says what to let go of first. An interrupt while waiting
-// ends the call as not_opened, with no message.
+// ends the call as not_opened, with no message; a lock that fails for any
+// reason but a file system without locks, as not_opened (or failed, in a
+// tree) after its message.
 EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
                           const LockWait &wait = {});
 
