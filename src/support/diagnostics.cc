@@ -17,8 +17,7 @@ const char program_name[] = "hdrtune";
 namespace {
 
 // The caller's message, formatted; freed by the caller unless it is `small`.
-char *format_message(char *small, std::size_t small_size, const char *format,
-                     std::va_list args) {
+char *format_message(char *small, std::size_t small_size, const char *format, std::va_list args) {
   std::va_list again;
   va_copy(again, args);
   int length = std::vsnprintf(small, small_size, format, args);
