@@ -149,14 +149,20 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
     close(fd);
     return OpenFailure::not_regular;
   }
+  adopt_descriptor(file, fd, path, window_size, static_cast<std::uint64_t>(info.st_size),
+                   info.st_dev, info.st_ino);
+  return OpenFailure::none;
+}
+
+void adopt_descriptor(PositionedFile *file, int fd, const char *path, std::size_t window_size,
+                      std::uint64_t size, dev_t device, ino_t inode) {
   file->fd = fd;
-  file->size_at_open = static_cast<std::uint64_t>(info.st_size);
-  file->device = info.st_dev;
-  file->inode = info.st_ino;
+  file->size_at_open = size;
+  file->device = device;
+  file->inode = inode;
   file->path = strdup_or_die(path);
   file->window = nullptr;
   file_set_window(file, window_size);
-  return OpenFailure::none;
 }
 
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,

@@ -74,6 +74,12 @@ OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *n
                                  const char *path, std::size_t window_size, bool read_only,
                                  bool no_follow = false);
 
+// Gives the file the descriptor fd, which the caller opened on a regular
+// file of `size` bytes with the given device and inode, and a window of
+// window_size bytes; the file closes fd from now on.
+void adopt_descriptor(PositionedFile *file, int fd, const char *path, std::size_t window_size,
+                      std::uint64_t size, dev_t device, ino_t inode);
+
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.
 OpenFailure open_member_for_update(PositionedFile *file, const char *path, std::size_t window_size,
