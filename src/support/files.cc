@@ -135,15 +135,11 @@ void file_set_window(PositionedFile *file, std::size_t capacity) {
 }
 
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 const char *path, std::size_t window_size, bool read_only,
-                                 bool no_follow) {
+                                 const char *path, std::size_t window_size, bool read_only) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
   int flags = (read_only ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-  int fd = openat(dir_fd, name, no_follow ? flags | O_NOFOLLOW : flags);
-  if (fd < 0) {
-    if (no_follow && errno == ELOOP) return OpenFailure::symbolic_link;
-    return errno == ENOENT ? OpenFailure::missing : OpenFailure::not_openable;
-  }
+  int fd = openat(dir_fd, name, flags);
+  if (fd < 0) return errno == ENOENT ? OpenFailure::missing : OpenFailure::not_openable;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);

@@ -55,8 +55,7 @@ enum class OpenFailure {
   none,
   not_regular,
   not_openable,
-  symbolic_link,  // asked not to follow one, and the name is one
-  missing,        // no file has the name (any more)
+  missing,  // no file has the name (any more)
 };
 
 // Opens path for reading and writing (for reading only when read_only: a run
@@ -68,11 +67,9 @@ enum class OpenFailure {
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                             bool read_only);
 // As open_for_update, for `name` relative to the directory open on dir_fd,
-// reported under `path`; with no_follow, a name that is a symbolic link is
-// not followed.
+// reported under `path`.
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 const char *path, std::size_t window_size, bool read_only,
-                                 bool no_follow = false);
+                                 const char *path, std::size_t window_size, bool read_only);
 
 // Gives the file the descriptor fd, which the caller opened on a regular
 // file of `size` bytes with the given device and inode, and a window of
