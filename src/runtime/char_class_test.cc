@@ -53,20 +53,5 @@ TEST(DosBaseName, SkipsADriveLetterAndSplitsAtEitherSlash) {
   for (int i = 0; i < 8; ++i) EXPECT_EQ(dos_base_name(paths[i]), paths[i] + offsets[i]) << paths[i];
 }
 
-// Exactly 0x01-0x1f and 0x7f are escaped; bytes above 0x7f (UTF-8 and
-// others) are left to the terminal's own handling, as every other name byte.
-TEST(ControlByteEscape, EscapesTheBytesATerminalActsOn) {
-  for (int b = 0; b < 256; ++b) {
-    SCOPED_TRACE(b);
-    EXPECT_EQ(is_control_byte(static_cast<char>(b)), (b >= 0x01 && b <= 0x1f) || b == 0x7f);
-  }
-  EXPECT_STREQ(control_byte_escape('\n').text, "\\n");
-  EXPECT_STREQ(control_byte_escape('\r').text, "\\r");
-  EXPECT_STREQ(control_byte_escape('\t').text, "\\t");
-  EXPECT_STREQ(control_byte_escape('\033').text, "\\x1b");
-  EXPECT_STREQ(control_byte_escape('\177').text, "\\x7f");
-  EXPECT_STREQ(control_byte_escape('\001').text, "\\x01");
-}
-
 }  // namespace
 }  // namespace hdrtune
