@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "json_check.h"
+#include "runtime/char_class.h"
 #include "runtime/standard_output.h"
 #include "tool/driver.h"
 #include "tool/header_editor.h"
@@ -158,12 +159,14 @@ bool name_bytes(const std::map<std::string, std::string> &fields, const std::str
          json_check::with_replacements(*bytes) == text->second && *bytes != text->second;
 }
 
-// A text line names its header as the bytes are, but for an escaped
-// newline, carriage return and backslash.
+// A text line names its header as the bytes are, but for a backslash and
+// the control bytes, which it writes as escapes.
 std::string escaped(const std::string &name) {
   std::string out;
   for (char c : name)
-    out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\\' ? "\\\\" : std::string(1, c);
+    out += c == '\\'            ? "\\\\"
+           : is_control_byte(c) ? control_byte_escape(c).text
+                                : std::string(1, c);
   return out;
 }
 

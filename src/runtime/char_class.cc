@@ -54,6 +54,17 @@ const char *base_name(const char *path) {
   return name;
 }
 
+ByteEscape control_byte_escape(char c) {
+  static const char hex[] = "0123456789abcdef";
+  auto byte = static_cast<unsigned char>(c);
+  switch (c) {
+    case '\n': return {"\\n"};
+    case '\r': return {"\\r"};
+    case '\t': return {"\\t"};
+    default: return {{'\\', 'x', hex[byte >> 4], hex[byte & 0xf], '\0'}};
+  }
+}
+
 const char *unix_base_name(const char *path) { return base_name(path); }
 
 static bool is_letter(char c) {

@@ -32,6 +32,19 @@ inline bool is_space(char c) {
   return char_class_table[static_cast<unsigned char>(c)] & class_space;
 }
 
+// A byte that would act on a terminal or start a line if written as it is:
+// 0x01-0x1f and 0x7f.
+inline bool is_control_byte(char c) {
+  return c != '\0' && (char_class_table[static_cast<unsigned char>(c)] & class_control);
+}
+
+// How a line shows a control byte, as a backslash and what follows: \n, \r,
+// \t, or \x and two lower-case hex digits (\x1b for ESC, \x7f for DEL).
+struct ByteEscape {
+  char text[5];
+};
+ByteEscape control_byte_escape(char c);
+
 // The last component of a path, as a pointer into the path itself.
 const char *base_name(const char *path);
 const char *unix_base_name(const char *path);

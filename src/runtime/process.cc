@@ -12,12 +12,13 @@
 
 namespace hdrtune {
 
-void hold_standard_descriptors() {
+int hold_standard_descriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
     // The lower descriptors are open, so the lowest free number is fd itself.
-    if (open("/dev/null", O_RDWR) != fd) _exit(1);
+    if (open("/dev/null", O_RDWR) != fd) return fd;
   }
+  return -1;
 }
 
 static volatile std::sig_atomic_t caught_signal = 0;

@@ -377,7 +377,8 @@ int archive_switch_nested(ArchiveState *nested, const char *path, const FileAcce
     return 1;
   // The run holds no other lock here: the archive left behind is closed.
   NestedStart start = NestedStart::unreadable;
-  if (lock_file(&nested->nested_file, access, {}) != LockOutcome::interrupted)
+  LockOutcome lock = lock_file(&nested->nested_file, access, {});
+  if (lock == LockOutcome::locked || lock == LockOutcome::not_supported)
     start = nested_start(&nested->nested_file);
   if (start != NestedStart::regular_archive) {
     nested->nested_not_an_archive = start == NestedStart::something_else;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "runtime/alloc.h"
+#include "runtime/char_class.h"
 #include "runtime/standard_output.h"
 
 namespace hdrtune {
@@ -20,38 +21,65 @@ ErrorObserver error_observer = nullptr;
 int noted_cause = 0;
 unsigned long long errors_written = 0;
 
+// The caller's message, formatted; freed by the caller unless it is `small`.
+char *format_message(char *small, std::size_t small_size, const char *format, std::va_list args) {
+  std::va_list again;
+  va_copy(again, args);
+  int length = std::vsnprintf(small, small_size, format, args);
+  char *message = small;
+  if (length < 0) {
+    small[0] = '\0';
+  } else if (static_cast<std::size_t>(length) >= small_size) {
+    message = static_cast<char *>(alloc_or_die(static_cast<std::size_t>(length) + 1));
+    std::vsnprintf(message, static_cast<std::size_t>(length) + 1, format, again);
+  }
+  va_end(again);
+  return message;
+}
+
+// Writes the prefix and the message as one line on stderr. A message names
+// files and members, whose names may hold any byte: each control byte is
+// written as an escape, so that no name can move the terminal, change its
+// colours or start a line that looks like one of ours. The newline that ends
+// the message is the one byte left as it is: every message ends with fixed
+// text, so it is never a name's.
+void write_line(const char *prefix, const char *message) {
+  std::size_t length = std::strlen(message);
+  if (length > 0 && message[length - 1] == '\n') --length;
+  std::size_t prefix_length = std::strlen(program_name) + std::strlen(prefix) + 4;
+  // Every byte may become a four-byte escape.
+  std::size_t capacity = prefix_length + 4 * length + 2;
+  char small[2048];
+  char *line = capacity <= sizeof small ? small : static_cast<char *>(alloc_or_die(capacity));
+  std::size_t at = static_cast<std::size_t>(
+      std::snprintf(line, prefix_length + 1, "%s: %s: ", program_name, prefix));
+  for (std::size_t i = 0; i < length; ++i) {
+    if (!is_control_byte(message[i])) {
+      line[at++] = message[i];
+      continue;
+    }
+    ByteEscape escape = control_byte_escape(message[i]);
+    std::size_t size = std::strlen(escape.text);
+    std::memcpy(line + at, escape.text, size);
+    at += size;
+  }
+  if (message[length] == '\n') line[at++] = '\n';
+  std::fwrite(line, 1, at, stderr);
+  // An error line is also handed on as written, with the message as the
+  // caller gave it.
+  if (error_observer && std::strcmp(prefix, "Error") == 0)
+    error_observer(line, at, message, noted_cause);
+  if (line != small) std::free(line);
+}
+
 void report(const char *prefix, const char *format, std::va_list args) {
   // Anything already listed must come out before the diagnostic when both
   // streams go to the same place.
   out_flush();
-  std::fprintf(stderr, "%s: %s: ", program_name, prefix);
-  std::vfprintf(stderr, format, args);
-}
-
-// The observer needs the line's text as well: it is formatted once, and the
-// same bytes go to stderr in one write.
-void report_observed(const char *format, std::va_list args) {
   char small[512];
-  std::size_t prefix =
-      static_cast<std::size_t>(std::snprintf(small, sizeof small, "%s: Error: ", program_name));
-  std::va_list copy;
-  va_copy(copy, args);
-  int length = std::vsnprintf(small + prefix, sizeof small - prefix, format, copy);
-  va_end(copy);
-  if (length < 0) length = 0;
-  std::size_t total = prefix + static_cast<std::size_t>(length);
-  char *line = small;
-  if (total >= sizeof small) {
-    line = static_cast<char *>(alloc_or_die(total + 1));
-    std::memcpy(line, small, prefix);
-    std::vsnprintf(line + prefix, total + 1 - prefix, format, args);
-  }
-  out_flush();
-  std::fwrite(line, 1, total, stderr);
-  int cause = noted_cause;
-  noted_cause = 0;
-  error_observer(line, total, line + prefix, cause);
-  if (line != small) std::free(line);
+  char *message = format_message(small, sizeof small, format, args);
+  write_line(prefix, message);
+  if (message != small) std::free(message);
 }
 
 }  // namespace
@@ -60,10 +88,7 @@ void report_error(const char *format, ...) {
   ++errors_written;
   std::va_list args;
   va_start(args, format);
-  if (error_observer)
-    report_observed(format, args);
-  else
-    report("Error", format, args);
+  report("Error", format, args);
   va_end(args);
   noted_cause = 0;
 }

@@ -19,8 +19,9 @@ void warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // The next report_error hands it to the observer and forgets it.
 void note_error_cause(int error_number);
 
-// Called with each error line as written to stderr (the message after the
-// prefix, and its length with the newline) and the noted cause, or 0.
+// Called with each error line as written to stderr (and its length with the
+// newline), the caller's message as formatted, before its control bytes were
+// escaped for stderr, and the noted cause, or 0.
 using ErrorObserver = void (*)(const char *line, std::size_t length, const char *message,
                                int cause);
 void set_error_observer(ErrorObserver observer);

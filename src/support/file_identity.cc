@@ -20,13 +20,16 @@ namespace hdrtune {
 
 namespace {
 
-bool identify_by_fstat(int fd, Identity *id) {
+// An empty name asks about dir_fd itself.
+bool identify_by_fstat(int dir_fd, const char *name, Identity *id) {
   struct stat info;
-  if (fstat(fd, &info) != 0) return false;
+  int result = *name ? fstatat(dir_fd, name, &info, AT_SYMLINK_NOFOLLOW) : fstat(dir_fd, &info);
+  if (result != 0) return false;
   id->device = info.st_dev;
   id->inode = info.st_ino;
   id->links = info.st_nlink;
   id->mode = info.st_mode;
+  id->size = static_cast<std::uint64_t>(info.st_size);
   id->has_mount = false;
   id->mount = 0;
   return true;
@@ -35,14 +38,17 @@ bool identify_by_fstat(int fd, Identity *id) {
 #if HDRTUNE_HAVE_STATX_MOUNT_ID
 // A static binary may meet a kernel older than statx, or a sandbox that
 // refuses it: fstat answers then.
-bool identify_by_statx(int fd, Identity *id) {
+bool identify_by_statx(int dir_fd, const char *name, Identity *id) {
   struct statx info;
-  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_NLINK | STATX_MNT_ID, &info) != 0)
-    return (errno == ENOSYS || errno == EPERM) && identify_by_fstat(fd, id);
+  int flags = *name ? AT_SYMLINK_NOFOLLOW : AT_EMPTY_PATH;
+  unsigned mask = STATX_TYPE | STATX_INO | STATX_NLINK | STATX_SIZE | STATX_MNT_ID;
+  if (statx(dir_fd, name, flags, mask, &info) != 0)
+    return (errno == ENOSYS || errno == EPERM) && identify_by_fstat(dir_fd, name, id);
   id->device = makedev(info.stx_dev_major, info.stx_dev_minor);
   id->inode = info.stx_ino;
   id->links = info.stx_nlink;
   id->mode = info.stx_mode;
+  id->size = info.stx_size;
   // qemu-user sets the mask bit but gives every file the mount id 0; the
   // device still tells its mounts apart, as it does where statx is missing.
   id->has_mount = (info.stx_mask & STATX_MNT_ID) != 0 && info.stx_mnt_id != 0;
@@ -53,13 +59,15 @@ bool identify_by_statx(int fd, Identity *id) {
 
 }  // namespace
 
-bool identify(int fd, Identity *id) {
+bool identify_at(int dir_fd, const char *name, Identity *id) {
 #if HDRTUNE_HAVE_STATX_MOUNT_ID
-  return identify_by_statx(fd, id);
+  return identify_by_statx(dir_fd, name, id);
 #else
-  return identify_by_fstat(fd, id);
+  return identify_by_fstat(dir_fd, name, id);
 #endif
 }
+
+bool identify(int fd, Identity *id) { return identify_at(fd, "", id); }
 
 bool same_mount(const Identity &a, const Identity &b) {
   if (a.has_mount && b.has_mount) return a.mount == b.mount;

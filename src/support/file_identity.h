@@ -16,12 +16,16 @@ struct Identity {
   ino_t inode = 0;
   nlink_t links = 0;
   mode_t mode = 0;
+  std::uint64_t size = 0;
   std::uint64_t mount = 0;
   bool has_mount = false;
 };
 
 // Fills id from the file open on fd; false when it cannot be asked.
 bool identify(int fd, Identity *id);
+// As identify, for `name` in the directory open on dir_fd, without
+// following a symbolic link.
+bool identify_at(int dir_fd, const char *name, Identity *id);
 
 bool same_mount(const Identity &a, const Identity &b);
 

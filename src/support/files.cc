@@ -136,28 +136,30 @@ void file_set_window(PositionedFile *file, std::size_t capacity) {
 }
 
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 const char *path, std::size_t window_size, bool read_only,
-                                 bool no_follow) {
+                                 const char *path, std::size_t window_size, bool read_only) {
   // Not blocking: a path swapped for a FIFO or a device must not hang the run.
   int flags = (read_only ? O_RDONLY : O_RDWR) | O_NOCTTY | O_NONBLOCK | O_CLOEXEC;
-  int fd = openat(dir_fd, name, no_follow ? flags | O_NOFOLLOW : flags);
-  if (fd < 0) {
-    if (no_follow && errno == ELOOP) return OpenFailure::symbolic_link;
-    return errno == ENOENT ? OpenFailure::missing : OpenFailure::not_openable;
-  }
+  int fd = openat(dir_fd, name, flags);
+  if (fd < 0) return errno == ENOENT ? OpenFailure::missing : OpenFailure::not_openable;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return OpenFailure::not_regular;
   }
+  adopt_descriptor(file, fd, path, window_size, static_cast<std::uint64_t>(info.st_size),
+                   info.st_dev, info.st_ino);
+  return OpenFailure::none;
+}
+
+void adopt_descriptor(PositionedFile *file, int fd, const char *path, std::size_t window_size,
+                      std::uint64_t size, dev_t device, ino_t inode) {
   file->fd = fd;
-  file->size_at_open = static_cast<std::uint64_t>(info.st_size);
-  file->device = info.st_dev;
-  file->inode = info.st_ino;
+  file->size_at_open = size;
+  file->device = device;
+  file->inode = inode;
   file->path = strdup_or_die(path);
   file->window = nullptr;
   file_set_window(file, window_size);
-  return OpenFailure::none;
 }
 
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
@@ -190,16 +192,24 @@ static int wait_for_lock(void *context) {
   return flock(request->fd, request->operation);
 }
 
+// A file system without locks (some network and FUSE file systems) refuses
+// every flock; editing there unlocked is all that can be done.
+static LockOutcome lock_refused(const PositionedFile *file, int error) {
+  if (error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP) return LockOutcome::not_supported;
+  report_error("%s: cannot lock file: %s\n", file->path, std::strerror(error));
+  return LockOutcome::failed;
+}
+
 LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait) {
   LockRequest request = {file->fd, access.exclusive_lock ? LOCK_EX : LOCK_SH};
   if (flock(request.fd, request.operation | LOCK_NB) == 0) return LockOutcome::locked;
-  if (errno != EWOULDBLOCK && errno != EINTR) return LockOutcome::not_supported;
+  if (errno != EWOULDBLOCK && errno != EINTR) return lock_refused(file, errno);
   if (wait.release) wait.release(wait.context);
   for (;;) {
     int result = 0;
     if (!call_unless_interrupted(wait_for_lock, &request, &result)) return LockOutcome::interrupted;
     if (result == 0) break;
-    if (errno != EINTR) return LockOutcome::not_supported;
+    if (errno != EINTR) return lock_refused(file, errno);
   }
   read_size(file->fd, &file->size_at_open);
   return LockOutcome::locked;

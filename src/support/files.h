@@ -56,8 +56,7 @@ enum class OpenFailure {
   none,
   not_regular,
   not_openable,
-  symbolic_link,  // asked not to follow one, and the name is one
-  missing,        // no file has the name (any more)
+  missing,  // no file has the name (any more)
 };
 
 // Opens path for reading and writing (for reading only when read_only: a run
@@ -69,11 +68,15 @@ enum class OpenFailure {
 OpenFailure open_for_update(PositionedFile *file, const char *path, std::size_t window_size,
                             bool read_only);
 // As open_for_update, for `name` relative to the directory open on dir_fd,
-// reported under `path`; with no_follow, a name that is a symbolic link is
-// not followed.
+// reported under `path`.
 OpenFailure open_positioned_file(PositionedFile *file, int dir_fd, const char *name,
-                                 const char *path, std::size_t window_size, bool read_only,
-                                 bool no_follow = false);
+                                 const char *path, std::size_t window_size, bool read_only);
+
+// Gives the file the descriptor fd, which the caller opened on a regular
+// file of `size` bytes with the given device and inode, and a window of
+// window_size bytes; the file closes fd from now on.
+void adopt_descriptor(PositionedFile *file, int fd, const char *path, std::size_t window_size,
+                      std::uint64_t size, dev_t device, ino_t inode);
 
 // As open_for_update, for files named inside an archive: a path that is not a
 // regular file is refused before it is opened.
@@ -99,11 +102,14 @@ enum class LockOutcome {
   locked,
   not_supported,  // the file system refuses locks: go on without one
   interrupted,    // an interrupt came while waiting
+  failed,         // the lock could not be taken (reported): leave the file alone
 };
 
 // Takes the advisory lock the access asks for on the whole file. When
 // another process holds it, calls wait.release first, then waits; the size
 // at open is then read again, since the holder may have changed the file.
+// Only the errors that mean "no locks on this file system" let the caller go
+// on without one; any other is reported under the file's path.
 LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait);
 // Lets go of the lock on a file that will not be written (a thin archive).
 void unlock_file(PositionedFile *file);

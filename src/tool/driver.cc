@@ -3,6 +3,7 @@
 #include "tool/driver.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
@@ -199,8 +200,22 @@ static int check_status(int status) {
   return status == 0 ? 0 : 1;
 }
 
+// A closed standard descriptor that can't be held (no /dev/null, as in a
+// minimal chroot) ends the run before any file is opened; standard error
+// says why when it is open.
+static bool standard_descriptors_held() {
+  int unheld = hold_standard_descriptors();
+  if (unheld < 0) return true;
+  int error = errno;
+  static const char *const names[] = {"input", "output", "error"};
+  if (fcntl(STDERR_FILENO, F_GETFD) != -1)
+    report_error("standard %s is closed and /dev/null cannot be opened in its place: %s\n",
+                 names[unheld], std::strerror(error));
+  return false;
+}
+
 int tool_main(int argc, char **argv) {
-  hold_standard_descriptors();
+  if (!standard_descriptors_held()) return 1;
   std::setlocale(LC_MESSAGES, "");
   std::setlocale(LC_CTYPE, "");
   expand_response_files(&argc, &argv);

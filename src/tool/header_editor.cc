@@ -108,10 +108,12 @@ enum class Verdict { edit, unchanged, skipped, refused };
 Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
   // Retargeting to the machine the header already has is a no-op, unless a
-  // type, OSABI, ABI version or flags change was asked for as well.
-  if (s.output_machine == header.e_machine && s.output_type == -1 && s.output_osabi == -1 &&
-      s.output_abi_version == -1 && !s.output_flags.given)
-    return Verdict::unchanged;
+  // type, OSABI, ABI version or flags change was asked for as well. A check
+  // still leaves out a header that an input condition refuses: it is never
+  // "as wanted".
+  bool no_op = s.output_machine == header.e_machine && s.output_type == -1 &&
+               s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
+  if (no_op && !options.check) return Verdict::unchanged;
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
   constexpr std::uint32_t all = UINT32_MAX;
@@ -130,6 +132,8 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
   };
   for (const Condition &c : conditions) {
     if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
+    // What a real run would leave unchanged, a check does not call malformed.
+    if (no_op && !c.skippable) continue;
     if (options.skip_unmatched && c.skippable) {
       ++run_counts.skipped;
       if (options.list) list_skipped(display_name, header, c.field, c.wanted, c.mask);
@@ -138,7 +142,7 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
     report_unmatched(display_name, c);
     return Verdict::refused;
   }
-  return Verdict::edit;
+  return no_op ? Verdict::unchanged : Verdict::edit;
 }
 
 ElfHeader with_output_values(const ElfHeader &header, const HeaderEditSettings &s) {

@@ -318,7 +318,7 @@ Subject error_subject(const char *message, std::size_t length) {
 
 void write_error_record(const char *line, std::size_t length, const char *message, int cause) {
   std::size_t text_length = length > 0 && line[length - 1] == '\n' ? length - 1 : length;
-  Subject subject = error_subject(message, length - static_cast<std::size_t>(message - line));
+  Subject subject = error_subject(message, std::strlen(message));
   begin_record("error");
   string_field("name", subject.text, subject.length);
   string_field("message", line, text_length);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/char_class.h"
 #include "runtime/standard_output.h"
 #include "tool/json_records.h"
 
@@ -44,16 +45,18 @@ const char *field_name(ListField field) {
   return "";
 }
 
-// Starts a line with the name and ": ". One line per header: a newline, a
-// carriage return or a backslash in the name is written as an escape.
+// Starts a line with the name and ": ". One line per header, and nothing a
+// terminal acts on: a control byte in the name is written as an escape, and
+// so is a backslash, so that the escapes can be told from the name's bytes.
 void print_name(const char *name) {
-  for (const char *c = name;; ++c) {
-    std::size_t plain = std::strcspn(c, "\n\r\\");
-    out_write(c, plain);
-    c += plain;
-    if (*c == '\0') break;
-    out_text(*c == '\n' ? "\\n" : *c == '\r' ? "\\r" : "\\\\");
+  const char *plain = name;
+  for (const char *c = name; *c; ++c) {
+    if (*c != '\\' && !is_control_byte(*c)) continue;
+    out_write(plain, static_cast<std::size_t>(c - plain));
+    out_text(*c == '\\' ? "\\\\" : control_byte_escape(*c).text);
+    plain = c + 1;
   }
+  out_write(plain, std::strlen(plain));
   out_text(": ");
 }
 
@@ -126,8 +129,7 @@ void list_unchanged(const char *name) {
 }
 
 void list_passed_over(const char *name, const char *why) {
-  if (json_records_on())
-    return json_header_record(HeaderResult::passed_over, name, nullptr, why);
+  if (json_records_on()) return json_header_record(HeaderResult::passed_over, name, nullptr, why);
   print_name(name);
   out_texts({"passed over (", why, ")\n"});
 }

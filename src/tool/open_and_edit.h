@@ -15,11 +15,8 @@ namespace hdrtune {
 // An operand is dispatched by its magic (an archive is walked, anything else
 // edited as one header) and its failures get their own messages. A thin
 // archive's member file is one ELF header, and any failure to open it is
-// "not readable". A file found in a tree was looked at already: it is opened
-// without following a symbolic link, must still be the file looked at, and
-// is edited only if it is an ELF file or a regular archive, whose members
-// that are not ELF are passed over.
-enum class PathRole { operand, thin_member, tree_file };
+// "not readable".
+enum class PathRole { operand, thin_member };
 
 struct PathToEdit {
   int dir_fd = AT_FDCWD;  // `name` is relative to this directory
@@ -27,8 +24,6 @@ struct PathToEdit {
   const char *path = nullptr;          // names the file in messages about opening it
   const char *display_name = nullptr;  // names it in messages about its headers
   PathRole role = PathRole::operand;
-  dev_t device = 0;  // tree_file: the file looked at
-  ino_t inode = 0;
 };
 
 enum class EditOutcome {
@@ -39,8 +34,15 @@ enum class EditOutcome {
 
 // The file is locked before its first byte is read; when another run holds
 // the lock, `wait` says what to let go of first. An interrupt while waiting
-// ends the call as not_opened, with no message.
+// ends the call as not_opened, with no message; a lock that fails for any
+// reason but a file system without locks, as not_opened after its message.
 EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
                           const LockWait &wait = {});
+
+// A file a walk of a tree has opened itself (for reading only when nothing
+// will be written) and looked at: it is locked and read again, and edited
+// only if it still holds an ELF file or a regular archive, whose members that
+// are not ELF are passed over. The file is closed. Returns 0 or 1.
+int edit_tree_file(const RunOptions &options, const char *display_name, PositionedFile *file);
 
 }  // namespace hdrtune

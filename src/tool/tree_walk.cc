@@ -115,9 +115,9 @@ void report_other_mount(const char *path) {
 }
 
 void report_unreadable_directory(TreeWalk *walk, const char *path) {
+  int error = errno;
   PlaceScope place;
   current_place.file = path;
-  int error = errno;
   note_error_cause(error);
   report_error("%s: cannot read directory: %s\n", path, std::strerror(error));
   walk->status = 1;
@@ -218,17 +218,6 @@ bool reached_before(TreeWalk *walk, const Identity &id) {
   return insert_linked_file(&walk->linked_files, id.device, id.inode);
 }
 
-void edit_found_file(TreeWalk *walk, int dir_fd, const char *name, const Identity &id) {
-  PathToEdit target;
-  target.dir_fd = dir_fd;
-  target.name = name;
-  target.path = target.display_name = walk->path.text;
-  target.role = PathRole::tree_file;
-  target.device = id.device;
-  target.inode = id.inode;
-  if (open_and_edit(walk->options, target) != EditOutcome::edited) walk->status = 1;
-}
-
 // A file the walk could not look at is named, unless an interrupt cut the
 // look short (the run is ending) or what was opened is no longer a regular
 // file: a FIFO or device put in its place since the directory was read,
@@ -243,32 +232,60 @@ void report_failed_look(TreeWalk *walk, int fd, const char *what, int error) {
   walk->status = 1;
 }
 
-// Looks at the file open on fd: true, with *id filled in, when it is a
-// regular file that holds an ELF file or an archive. Anything that keeps the
-// walk from telling is reported.
-bool look_at_file(TreeWalk *walk, int fd, FileKind *content, Identity *id) {
-  if (!read_content(fd, content)) {
-    report_failed_look(walk, fd, "read", errno);
+constexpr int file_open_flags = O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// The descriptor a file of the tree is edited through. A run that writes
+// opens the file again for update, now that its first bytes show it is an
+// ELF file or a regular archive (a file that is not is never opened for
+// writing); the look is closed first, so that a file costs one descriptor
+// at a time. The look's descriptor serves a run that only reads. Returns
+// -1, with the look closed, when the file is to be left alone.
+int descriptor_to_edit(TreeWalk *walk, int dir_fd, const char *name, int look) {
+  if (walk->options.read_only) return look;
+  close(look);
+  int fd = openat(dir_fd, name, O_RDWR | file_open_flags);
+  if (fd >= 0) return fd;
+  // Swapped for a link or removed meantime: no longer a file of the tree.
+  // One on another mount (mounted read-only, say) is that mount's.
+  if (errno == ELOOP || errno == ENOENT) return -1;
+  Identity id;
+  if (identify_at(dir_fd, name, &id) && !same_mount(id, walk->top)) {
+    report_other_mount(walk->path.text);
+  } else {
+    note_error_cause(errno);
+    report_error("Input file '%s' is not readable\n", walk->path.text);
+    walk->status = 1;
+  }
+  return -1;
+}
+
+// What the walk does with a file that starts like an ELF file or an
+// archive, once it knows where the file lives.
+bool is_to_edit(TreeWalk *walk, const Identity &id, FileKind content) {
+  const char *path = walk->path.text;
+  if (!S_ISREG(id.mode)) return false;
+  if (!same_mount(id, walk->top)) {
+    report_other_mount(path);
     return false;
   }
-  // Only what starts like an ELF file or an archive is asked where it lives
-  // and what it is.
-  if (*content == FileKind::other) {
-    ++run_counts.files_passed_over;
+  if (content == FileKind::thin_archive) {
+    // Its member files may lie anywhere; those inside the tree are reached anyway.
+    ++run_counts.thin_passed_over;
+    PlaceScope place;
+    current_place.file = path;
+    if (walk->options.list) list_passed_over(path, "thin archive");
     return false;
   }
-  if (!identify(fd, id)) {
-    report_failed_look(walk, fd, "examine", errno);
-    return false;
-  }
-  return S_ISREG(id->mode);
+  return !reached_before(walk, id);
 }
 
 // Looks at a regular file read-only, without a lock, and edits it only if it
-// is an ELF file or a regular archive.
+// is an ELF file or a regular archive. The descriptor that is edited is the
+// one asked where the file lives and what it is, so that nothing can stand
+// in for the file between the question and the edit.
 void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   const char *path = walk->path.text;
-  int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  int fd = openat(dir_fd, name, O_RDONLY | file_open_flags);
   if (fd < 0) {
     // A name swapped for a link in the meantime is passed over like any
     // link, and one removed meantime is no longer part of the tree.
@@ -279,25 +296,30 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
     return;
   }
   ++run_counts.files;
-  Identity id;
   FileKind content = FileKind::other;
-  bool wanted = look_at_file(walk, fd, &content, &id);
-  close(fd);
-  if (!wanted) return;
-  if (!same_mount(id, walk->top)) {
-    report_other_mount(path);
+  bool was_read = read_content(fd, &content);
+  if (!was_read) report_failed_look(walk, fd, "read", errno);
+  if (content == FileKind::other) {
+    if (was_read) ++run_counts.files_passed_over;
+    close(fd);
     return;
   }
-  if (content == FileKind::thin_archive) {
-    // Its member files may lie anywhere; those inside the tree are reached anyway.
-    ++run_counts.thin_passed_over;
-    PlaceScope place;
-    current_place.file = path;
-    if (walk->options.list) list_passed_over(path, "thin archive");
+  // A thin archive is never written.
+  if (content != FileKind::thin_archive && (fd = descriptor_to_edit(walk, dir_fd, name, fd)) < 0)
+    return;
+  Identity id;
+  if (!identify(fd, &id)) {
+    report_failed_look(walk, fd, "examine", errno);
+    close(fd);
     return;
   }
-  if (reached_before(walk, id)) return;
-  edit_found_file(walk, dir_fd, name, id);
+  if (!is_to_edit(walk, id, content)) {
+    close(fd);
+    return;
+  }
+  PositionedFile file;
+  adopt_descriptor(&file, fd, path, small_window_size, id.size, id.device, id.inode);
+  if (edit_tree_file(walk->options, path, &file) != 0) walk->status = 1;
 }
 
 // The directories from the operand down to the one being read, each with its

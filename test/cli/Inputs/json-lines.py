@@ -55,7 +55,17 @@ def bytes_of(record, key, line):
 
 
 def escaped(name):
-    return name.replace(b"\\", b"\\\\").replace(b"\n", b"\\n").replace(b"\r", b"\\r")
+    """A name as a text line shows it: a backslash doubled, a control byte
+    as \\n, \\r, \\t or \\xHH."""
+    out = b""
+    for byte in name:
+        if byte == 0x5c:
+            out += b"\\\\"
+        elif byte < 0x20 or byte == 0x7f:
+            out += {0x0a: b"\\n", 0x0d: b"\\r", 0x09: b"\\t"}.get(byte, b"\\x%02x" % byte)
+        else:
+            out += bytes([byte])
+    return out
 
 
 def value(v, field=None):
