@@ -256,7 +256,10 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
 // are read from the file as members need them.
 static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t size = member_size(&state->header);
-  if (size <= 7) {
+  // Every name of a thin archive stands in its table, so a table of a few
+  // bytes is normal there ("a.o/\n" and its pad).
+  std::uint64_t smallest = state->is_thin ? 1 : 8;
+  if (size < smallest) {
     report_error("%s: long name table is too small, (size = %" PRId64 ")\n", path,
                  static_cast<std::int64_t>(size));
     return false;
@@ -309,6 +312,7 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
   state->next_header_offset = 8;
+  state->first_member_offset = 8;
   state->is_bsd = 0;
   switch (read_member_header(file, state->next_header_offset, &state->header)) {
     case HeaderRead::whole: break;
@@ -319,8 +323,11 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   }
   state->is_bsd = !is_thin && names_bsd_archive(&state->header);
   if (!step_over_index(state, path, read_index)) return 1;
+  state->first_member_offset = state->next_header_offset;
   if (!name_is(state, long_names_name)) return 0;
-  return load_long_names(state, path) ? 0 : 1;
+  if (!load_long_names(state, path)) return 1;
+  state->first_member_offset = state->next_header_offset;
+  return 0;
 }
 
 static void free_buffers(ArchiveState *state) {
@@ -328,12 +335,11 @@ static void free_buffers(ArchiveState *state) {
   std::free(state->index_offsets);
   std::free(state->symbol_names);
   long_names_release(&state->long_names);
-  std::free(state->bsd_name);
+  std::free(state->bsd_name.bytes);
   state->file_name = nullptr;
   state->index_offsets = nullptr;
   state->symbol_names = nullptr;
-  state->bsd_name = nullptr;
-  state->bsd_name_capacity = 0;
+  state->bsd_name = NameBuffer{};
   state->index_count = 0;
   state->symbol_names_size = 0;
 }
@@ -354,37 +360,39 @@ static NestedStart nested_start(PositionedFile *file) {
 
 // Headers were written through the archive left behind: its close counts,
 // and so does a change of its size that another program made meanwhile.
-void archive_close_nested(ArchiveState *nested) {
-  if (nested->file) {
-    if (file_size_changed(nested->file)) {
-      report_archive_changed(nested->file_name);
+void archive_close_nested(NestedArchive *nested) {
+  ArchiveState *state = &nested->state;
+  if (state->file) {
+    if (file_size_changed(state->file)) {
+      report_archive_changed(state->file_name);
       nested->close_failed = 1;
     }
-    nested->close_failed |= close_edited_file(nested->file);
+    nested->close_failed |= close_edited_file(state->file);
   }
-  nested->file = nullptr;
-  free_buffers(nested);
+  state->file = nullptr;
+  free_buffers(state);
 }
 
-int archive_switch_nested(ArchiveState *nested, const char *path, const FileAccess &access) {
-  if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
+int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
+  ArchiveState *state = &nested->state;
+  if (state->file_name && std::strcmp(state->file_name, path) == 0) return 0;
   archive_close_nested(nested);
-  nested->nested_not_an_archive = 0;
+  nested->not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
-  if (open_member_for_update(&nested->nested_file, path, archive_window_size, access.read_only) !=
+  if (open_member_for_update(&nested->file, path, archive_window_size, access.read_only) !=
       OpenFailure::none)
     return 1;
   // The run holds no other lock here: the archive left behind is closed.
   NestedStart start = NestedStart::unreadable;
-  if (lock_file(&nested->nested_file, access, {}) != LockOutcome::interrupted)
-    start = nested_start(&nested->nested_file);
+  if (lock_file(&nested->file, access, {}) != LockOutcome::interrupted)
+    start = nested_start(&nested->file);
   if (start != NestedStart::regular_archive) {
-    nested->nested_not_an_archive = start == NestedStart::something_else;
+    nested->not_an_archive = start == NestedStart::something_else;
     // The state stays empty, as after a failed open; nothing was written.
-    nested->close_failed |= close_edited_file(&nested->nested_file);
+    nested->close_failed |= close_edited_file(&nested->file);
     return 1;
   }
-  return archive_open(nested, path, &nested->nested_file, 0, 0);
+  return archive_open(state, path, &nested->file, 0, 0);
 }
 
 void report_archive_changed(const char *path) {

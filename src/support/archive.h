@@ -32,6 +32,14 @@ inline const char *header_bytes(const ArHeader *header) {
   return reinterpret_cast<const char *>(header);
 }
 
+// A buffer that grows to hold the longest name read into it.
+struct NameBuffer {
+  char *bytes = nullptr;  // owned
+  std::size_t capacity = 0;
+};
+
+// The reader of one archive. Its cursor, next_header_offset, is moved only
+// by the reader, one member at a time.
 struct ArchiveState {
   char *file_name = nullptr;       // owned copy of the archive's path
   PositionedFile *file = nullptr;  // the archive's open file
@@ -41,19 +49,25 @@ struct ArchiveState {
   std::uint64_t symbol_names_size = 0;
   LongNameTable long_names;  // present only when the archive has one
   std::uint64_t next_header_offset = 0;
+  // Where the first member that the open did not take stands: only a BSD
+  // index there is an index.
+  std::uint64_t first_member_offset = 0;
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
-  std::uint64_t member_data_offset = 0;  // where the data of the member in `header` starts
   // The archive's first member is named the BSD way ("#1/N" or a "__.SYMDEF"
-  // index): its short names lose their trailing spaces, and its index is
-  // stepped over where the walk meets it.
+  // index): its first member, when a "__.SYMDEF" name, is its index.
   int is_bsd = 0;
-  char *bsd_name = nullptr;  // owned; the last "#1/N" name read from a member's data
-  std::size_t bsd_name_capacity = 0;
-  PositionedFile nested_file;     // the file a nested state opened itself; `file` points here
-  int close_failed = 0;           // a nested archive switched away from did not close cleanly
-  int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
+  NameBuffer bsd_name;  // the last "#1/N" name read from a member's data
+};
+
+// The archive that a thin archive's members refer into, kept open while
+// consecutive members refer to it.
+struct NestedArchive {
+  ArchiveState state;
+  PositionedFile file;            // the archive's file; state.file points here while open
+  int close_failed = 0;           // an archive switched away from did not close cleanly
+  int not_an_archive = 0;         // the last switch found no "!<arch>\n" at the file's start
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does
@@ -92,15 +106,15 @@ HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHead
 int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
                  int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
-// Makes `nested` the state of the archive at path, opened for update (for
-// reading only, as the access says) and locked, unless it is open already; the archive left
-// behind is closed. Only a regular archive ("!<arch>\n") can be nested: for
-// any other file the switch fails with nested_not_an_archive set, and the
+// Makes `nested` the archive at path, opened for update (for reading only,
+// as the access says) and locked, unless it is open already; the archive
+// left behind is closed. Only a regular archive ("!<arch>\n") can be nested:
+// for any other file the switch fails with not_an_archive set, and the
 // state stays empty. Returns 0 on success.
-int archive_switch_nested(ArchiveState *nested, const char *path, const FileAccess &access);
-// Closes the nested archive open in `nested` and empties the state; a later
-// switch opens it again.
-void archive_close_nested(ArchiveState *nested);
+int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access);
+// Closes the archive open in `nested` and empties its state; a later switch
+// opens it again.
+void archive_close_nested(NestedArchive *nested);
 // Another program changed an archive's size while it was being edited.
 void report_archive_changed(const char *path);
 void archive_release(ArchiveState *state);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/archive_test_helpers.h"
 #include "support/member_names.h"
@@ -13,97 +14,135 @@
 namespace hdrtune {
 namespace {
 
-// Names may run on into ar_date, as numbers past 16 bytes do.
-void set_header(ArchiveState *state, const std::string &name) {
-  std::string header = padded_field(name, ar_size_offset) + padded_field("64", 10) + "`\n";
-  std::memcpy(&state->header, header.data(), ar_header_size);
-}
-
-// A state as the open leaves it, its long-name table the whole of `file`.
-void set_long_names(ArchiveState *state, PositionedFile *file, const std::string &table) {
-  ASSERT_TRUE(open_temp_file(file, table));
-  state->file = file;
-  ASSERT_EQ(long_names_open(&state->long_names, file, 0, table.size()), LongNameStatus::found);
-}
-
-// The name, or the message of a reference that names nothing.
-std::string name_of(ArchiveState *state) {
-  MemberRef ref = parse_member_ref(state);
-  if (ref.kind == MemberRefKind::invalid) return ref.message;
-  return std::string(ref.name, ref.name_length);
-}
-
+// An archive file: `table` (the long-name table) at offset 0, then a header
+// with each name given, each followed by 64 bytes of data.
 class MemberName : public ::testing::Test {
  protected:
-  void SetUp() override { state.file_name = strdup("lib.a"); }
+  void open(const std::string &table, const std::vector<std::string> &names, int is_thin = 0) {
+    std::string bytes = table;
+    for (const std::string &name : names) {
+      offsets.push_back(bytes.size());
+      // Names may run on into ar_date, as numbers past 16 bytes do.
+      bytes += padded_field(name, ar_size_offset) + padded_field("64", 10) + "`\n";
+      bytes += std::string(64, 'd');
+    }
+    ASSERT_TRUE(open_temp_file(&file, bytes));
+    state.file_name = strdup("lib.a");
+    state.file = &file;
+    state.is_thin = is_thin;
+    if (!table.empty()) {
+      ASSERT_EQ(long_names_open(&state.long_names, &file, 0, table.size()),
+                LongNameStatus::found);
+    }
+  }
+  // The i-th member's name, or the message of a header that names nothing.
+  std::string name_of(int i) {
+    testing::internal::CaptureStderr();
+    bool named = archive_member_at(&state, offsets[i], &member);
+    std::string errors = testing::internal::GetCapturedStderr();
+    if (!named) return errors.substr(std::strlen("hdrtune: Error: "));
+    return std::string(member.name, member.name_length);
+  }
   void TearDown() override {
     archive_release(&state);
     if (file.fd >= 0) close_edited_file(&file);
   }
   ArchiveState state;
   PositionedFile file;
+  ArchiveMember member;
+  std::vector<std::uint64_t> offsets;
 };
 
-TEST_F(MemberName, ShortNameEndsAtASlashOrFillsAll16Bytes) {
-  set_header(&state, "abcdefghijklmno/");
-  MemberRef ref = parse_member_ref(&state);
-  EXPECT_EQ(ref.kind, MemberRefKind::plain);
-  EXPECT_EQ(ref.name, state.header.ar_name) << "the name is the header's own bytes";
-  EXPECT_EQ(std::string(ref.name, ref.name_length), "abcdefghijklmno");
-  EXPECT_EQ(state.header.ar_name[15], '/') << "the header is left as read";
-  set_header(&state, "abcdefghijklmnop");
-  EXPECT_EQ(name_of(&state), "abcdefghijklmnop");
-  set_header(&state, "foo.o");
-  EXPECT_EQ(name_of(&state), "foo.o           ");
-  set_header(&state, std::string("ab\0cd/", 6));
-  EXPECT_EQ(name_of(&state), "ab") << "a NUL ends the name first";
-  set_header(&state, "/5");
-  EXPECT_EQ(name_of(&state), "Archive member uses long names, but no longname table found\n");
+// Without a '/', the spaces that pad a short name are no part of it, in
+// every archive; spaces inside it or before its '/' are.
+TEST_F(MemberName, ShortNameEndsAtASlashOrItsPaddingOrFillsAll16Bytes) {
+  open("", {"abcdefghijklmno/", "abcdefghijklmnop", "foo.o", std::string("ab\0cd/", 6), "/5",
+            "sp ace.o", "sp ace.o  /", "                "});
+  EXPECT_EQ(name_of(0), "abcdefghijklmno");
+  EXPECT_EQ(member.name, state.header.ar_name) << "the name is the header's own bytes";
+  EXPECT_EQ(member.place, MemberPlace::in_archive);
+  EXPECT_EQ(member.data_offset, offsets[0] + ar_header_size);
+  EXPECT_EQ(member.size, 64u);
+  EXPECT_EQ(name_of(1), "abcdefghijklmnop");
+  EXPECT_EQ(name_of(2), "foo.o");
+  EXPECT_EQ(name_of(3), "ab") << "a NUL ends the name first";
+  EXPECT_EQ(name_of(4), "Archive member uses long names, but no longname table found\n");
+  EXPECT_EQ(name_of(5), "sp ace.o");
+  EXPECT_EQ(name_of(6), "sp ace.o  ");
+  EXPECT_EQ(name_of(7), "");
 }
 
-TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEnd) {
-  set_long_names(&state, &file,
-                 "averyveryverylongname.o/\nlf-ended.o\n" + std::string("nul-ended.o\0", 12) +
-                     "tail-of-table.o/");
-  set_header(&state, "/0:1234");
-  EXPECT_EQ(name_of(&state), "averyveryverylongname.o");
-  EXPECT_EQ(state.long_names.window[23], '\0') << "the '/' is overwritten";
-  EXPECT_EQ(parse_member_ref(&state).kind, MemberRefKind::plain)
-      << "':' counts only in thin archives";
-  set_header(&state, "/25");
-  EXPECT_EQ(name_of(&state), "lf-ended.o");
-  set_header(&state, "/36");
-  EXPECT_EQ(name_of(&state), "nul-ended.o");
-  set_header(&state, "/48");
-  EXPECT_EQ(name_of(&state), "tail-of-table.o");
-  set_header(&state, "/64");
-  EXPECT_EQ(name_of(&state), "") << "an index equal to the size";
-  set_header(&state, "/65");
-  EXPECT_EQ(name_of(&state), "Found long name index (65) beyond end of long name table\n");
+// A lookup writes nothing: a name reads the same every time, "abc//" too.
+TEST_F(MemberName, LongNamesEndAtNewlineNulOrTheTablesEndTheSameEveryTime) {
+  std::string table = "averyveryverylongname.o/\nlf-ended.o\n" + std::string("nul-ended.o\0", 12) +
+                      "abc//\ntail-of-table.o/";
+  open(table, {"/0:1234", "/25", "/36", "/48", "/54", "/70", "/71", "/48"});
+  EXPECT_EQ(name_of(0), "averyveryverylongname.o");
+  EXPECT_EQ(member.place, MemberPlace::in_archive) << "':' counts only in thin archives";
+  EXPECT_EQ(name_of(0), "averyveryverylongname.o");
+  EXPECT_EQ(name_of(1), "lf-ended.o");
+  EXPECT_EQ(name_of(2), "nul-ended.o");
+  EXPECT_EQ(name_of(3), "abc/");
+  EXPECT_EQ(name_of(4), "tail-of-table.o");
+  EXPECT_EQ(name_of(5), "") << "an index equal to the size";
+  EXPECT_EQ(name_of(6), "Found long name index (71) beyond end of long name table\n");
+  EXPECT_EQ(name_of(7), "abc/");
+  EXPECT_EQ(table, std::string(state.long_names.window, state.long_names.window_length));
 }
 
-TEST(ThinMemberRef, FilesOfTheirOwnAndMembersOfNestedArchives) {
-  ArchiveState thin;
-  PositionedFile file;
-  thin.is_thin = 1;
-  set_long_names(&thin, &file, "sub/lib.a/\nobj/foo.o/\n\n");
-  set_header(&thin, "/0:94");
-  MemberRef ref = parse_member_ref(&thin);
-  EXPECT_EQ(ref.kind, MemberRefKind::nested);
-  EXPECT_EQ(std::string(ref.name, ref.name_length), "sub/lib.a");
-  EXPECT_EQ(ref.nested_offset, 94u);
-  set_header(&thin, "/11");
-  ref = parse_member_ref(&thin);
-  EXPECT_EQ(ref.kind, MemberRefKind::thin_file);
-  EXPECT_EQ(std::string(ref.name, ref.name_length), "obj/foo.o");
-  set_header(&thin, "/11:0");
-  EXPECT_EQ(parse_member_ref(&thin).kind, MemberRefKind::thin_file) << "offset 0 is no nesting";
-  set_header(&thin, "foo.o/");
-  EXPECT_EQ(parse_member_ref(&thin).kind, MemberRefKind::thin_file);
-  set_header(&thin, "/21:94");
-  EXPECT_EQ(name_of(&thin), "Invalid Thin archive member name\n");
-  archive_release(&thin);
-  close_edited_file(&file);
+TEST_F(MemberName, ThinArchivesNameFilesOfTheirOwnAndMembersOfNestedArchives) {
+  open("sub/lib.a/\nobj/foo.o/\n\n", {"/0:94", "/11", "/11:0", "foo.o/", "/21:94"}, 1);
+  EXPECT_EQ(name_of(0), "sub/lib.a");
+  EXPECT_EQ(member.place, MemberPlace::nested);
+  EXPECT_EQ(member.nested_offset, 94u);
+  EXPECT_EQ(name_of(1), "obj/foo.o");
+  EXPECT_EQ(member.place, MemberPlace::own_file);
+  EXPECT_EQ(name_of(2), "obj/foo.o");
+  EXPECT_EQ(member.place, MemberPlace::own_file) << "offset 0 is no nesting";
+  EXPECT_EQ(name_of(3), "foo.o");
+  EXPECT_EQ(member.place, MemberPlace::own_file);
+  EXPECT_EQ(name_of(4), "Invalid Thin archive member name\n");
+}
+
+// A "#1/N" name fills the first N bytes of the data up to a NUL; the ELF
+// header follows them. It is read in pieces, so a claim of a mebibyte over
+// a short name costs the short name; the limit is a mebibyte exactly.
+TEST(BsdMemberName, ReadUpToItsNulAndNoLongerThanAMebibyte) {
+  const std::size_t limit = 1024 * 1024;
+  auto name_in = [](std::size_t name_size, const std::string &data, std::string *errors) {
+    std::string bytes = ar_header("#1/" + std::to_string(name_size), std::to_string(data.size()));
+    bytes += data;
+    PositionedFile file;
+    EXPECT_TRUE(open_temp_file(&file, bytes, archive_window_size));
+    ArchiveState state;
+    state.file_name = strdup("lib.a");
+    state.file = &file;
+    ArchiveMember member;
+    testing::internal::CaptureStderr();
+    bool named = archive_member_at(&state, 0, &member);
+    *errors = testing::internal::GetCapturedStderr();
+    std::string name = named ? std::string(member.name, member.name_length) : "(none)";
+    if (named) {
+      EXPECT_EQ(member.elf_offset, ar_header_size + name_size);
+      EXPECT_EQ(member.size, data.size() - name_size);
+    }
+    EXPECT_LE(state.bsd_name.capacity, 2 * (name.size() + 4096)) << "read in pieces";
+    archive_release(&state);
+    close_edited_file(&file);
+    return name;
+  };
+  std::string errors;
+  EXPECT_EQ(name_in(limit, "b.o" + std::string(limit - 3, '\0') + "ELF", &errors), "b.o");
+  std::string longest(limit, 'n');
+  EXPECT_EQ(name_in(limit, longest + "ELF", &errors), longest);
+  EXPECT_EQ(name_in(limit + 8, longest + std::string(8, '\0') + "ELF", &errors), longest);
+  EXPECT_EQ(errors, "");
+  EXPECT_EQ(name_in(limit + 1, longest + "x" + "ELF", &errors), "(none)");
+  EXPECT_EQ(errors, "hdrtune: Error: lib.a: member at offset 0: name longer than 1048576 bytes\n");
+  EXPECT_EQ(name_in(9, "a.o", &errors), "(none)");
+  EXPECT_EQ(errors,
+            "hdrtune: Error: lib.a: member at offset 0: name of 9 bytes is longer than the "
+            "member\n");
 }
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {
