@@ -65,9 +65,9 @@ struct ArchiveState {
 // consecutive members refer to it.
 struct NestedArchive {
   ArchiveState state;
-  PositionedFile file;            // the archive's file; state.file points here while open
-  int close_failed = 0;           // an archive switched away from did not close cleanly
-  int not_an_archive = 0;         // the last switch found no "!<arch>\n" at the file's start
+  PositionedFile file;     // the archive's file; state.file points here while open
+  int close_failed = 0;    // an archive switched away from did not close cleanly
+  int not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does

@@ -24,9 +24,8 @@ LongNameStatus load_window(LongNameTable *table, PositionedFile *file, std::uint
   std::size_t length = rest < capacity ? static_cast<std::size_t>(rest) : capacity;
   table->window_length = 0;
   std::size_t got = 0;
-  if (length > 0 &&
-      file_read(file, table->data_offset + start, table->window, length, &got) !=
-          ReadOutcome::whole)
+  if (length > 0 && file_read(file, table->data_offset + start, table->window, length, &got) !=
+                        ReadOutcome::whole)
     return LongNameStatus::unreadable;
   table->window_start = start;
   table->window_length = length;

@@ -31,8 +31,7 @@ class MemberName : public ::testing::Test {
     state.file = &file;
     state.is_thin = is_thin;
     if (!table.empty()) {
-      ASSERT_EQ(long_names_open(&state.long_names, &file, 0, table.size()),
-                LongNameStatus::found);
+      ASSERT_EQ(long_names_open(&state.long_names, &file, 0, table.size()), LongNameStatus::found);
     }
   }
   // The i-th member's name, or the message of a header that names nothing.

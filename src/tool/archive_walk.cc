@@ -158,7 +158,8 @@ static MemberResult edit_found_nested_member(const RunOptions &options, NestedAr
     report_nested_not_edited(display_name, member.header_offset, "its data is out of reach");
     return MemberResult::failed;
   }
-  MemberResult result = edit_member_header(options, display_name, nested->state.file, member, false);
+  MemberResult result =
+      edit_member_header(options, display_name, nested->state.file, member, false);
   // The thin archive's own walk is intact: it goes on with its next member.
   if (data_runs_past_end(&nested->state, display_name, member)) return MemberResult::failed;
   return result;
@@ -203,8 +204,8 @@ static MemberResult handle_member(const RunOptions &options, ArchiveState *outer
   }
   if (member.place == MemberPlace::nested)
     return edit_nested_reference(options, outer, nested, member);
-  char *display_name = archive_display_name(outer->file_name, outer->is_thin, nullptr,
-                                            member.name, member.name_length);
+  char *display_name = archive_display_name(outer->file_name, outer->is_thin, nullptr, member.name,
+                                            member.name_length);
   if (!display_name) {
     report_error("%s: bad archive file name\n", outer->file_name);
     return MemberResult::walk_ends;

@@ -29,12 +29,12 @@ struct RunOptions {
   bool list = false;            // print each header's old and new values
   bool dry_run = false;         // check and report as the real run does, write nothing
   bool skip_unmatched = false;  // leave headers that a given input condition refuses
-  // --skip-unmatched as given: members and files that are not ELF are left
-  // alone too (a check leaves refused headers alone without it).
-  bool pass_over_not_elf = false;
   bool read_only = false;       // nothing is written: open every file for reading only
   bool recursive = false;       // an operand that is a directory is walked
   bool check = false;           // report headers that differ from the output values, write nothing
+  // --skip-unmatched as given: files and members that are not ELF are left
+  // alone too (a check leaves refused headers alone without it).
+  bool pass_over_not_elf = false;
 };
 
 // True when at least one output value was given. Without one, a run with
