@@ -311,8 +311,7 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   long_names_release(&state->long_names);
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
-  state->next_header_offset = 8;
-  state->first_member_offset = 8;
+  state->next_header_offset = first_header_offset;
   state->is_bsd = 0;
   switch (read_member_header(file, state->next_header_offset, &state->header)) {
     case HeaderRead::whole: break;
@@ -323,11 +322,8 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   }
   state->is_bsd = !is_thin && names_bsd_archive(&state->header);
   if (!step_over_index(state, path, read_index)) return 1;
-  state->first_member_offset = state->next_header_offset;
   if (!name_is(state, long_names_name)) return 0;
-  if (!load_long_names(state, path)) return 1;
-  state->first_member_offset = state->next_header_offset;
-  return 0;
+  return load_long_names(state, path) ? 0 : 1;
 }
 
 static void free_buffers(ArchiveState *state) {

@@ -22,6 +22,7 @@ struct ArHeader {
 static_assert(sizeof(ArHeader) == 60, "an ar member header is 60 bytes");
 
 constexpr int ar_header_size = sizeof(ArHeader);
+constexpr std::uint64_t first_header_offset = 8;  // just past the magic
 constexpr int ar_name_size = sizeof(ArHeader::ar_name);
 constexpr int ar_name_offset = offsetof(ArHeader, ar_name);
 constexpr int ar_size_offset = offsetof(ArHeader, ar_size);
@@ -49,14 +50,11 @@ struct ArchiveState {
   std::uint64_t symbol_names_size = 0;
   LongNameTable long_names;  // present only when the archive has one
   std::uint64_t next_header_offset = 0;
-  // Where the first member that the open did not take stands: only a BSD
-  // index there is an index.
-  std::uint64_t first_member_offset = 0;
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
   // The archive's first member is named the BSD way ("#1/N" or a "__.SYMDEF"
-  // index): its first member, when a "__.SYMDEF" name, is its index.
+  // index); that member, when named "__.SYMDEF", is the archive's index.
   int is_bsd = 0;
   NameBuffer bsd_name;  // the last "#1/N" name read from a member's data
 };

@@ -43,9 +43,6 @@ Naming damaged(NameProblem *problem, const char *format, std::uint64_t number = 
   return Naming::damaged;
 }
 
-// No real name comes near this: a longer one is damage, and memory never
-// follows what a damaged header claims.
-constexpr std::uint64_t bsd_name_limit = 1024 * 1024;
 // A name is read in pieces up to its first NUL: a header that claims a huge
 // name costs only the bytes that are really there.
 constexpr std::size_t bsd_name_piece = 4096;
@@ -93,13 +90,15 @@ Naming name_bsd_member(ArchiveState *state, std::uint64_t name_size, ArchiveMemb
     return damaged(problem, "name of %llu bytes is longer than the member", name_size);
   if (!archive_holds(state, member->data_offset, name_size))
     return damaged(problem, "name runs past the end of the archive");
-  // One byte past the limit tells a name of the limit from a longer one.
-  std::uint64_t read_size = name_size <= bsd_name_limit ? name_size : bsd_name_limit + 1;
+  // The bound is the long-name table's: a longer name is damage, and memory
+  // never follows what a damaged header claims. One byte past the bound
+  // tells a name of that length from a longer one.
+  std::uint64_t read_size = name_size <= longest_long_name ? name_size : longest_long_name + 1;
   std::size_t length = 0;
   Naming naming = read_bsd_name(state, member->data_offset, read_size, &length, problem);
   if (naming != Naming::named) return naming;
-  if (length > bsd_name_limit)
-    return damaged(problem, "name longer than %llu bytes", bsd_name_limit);
+  if (length > longest_long_name)
+    return damaged(problem, "name longer than %llu bytes", longest_long_name);
   member->name = length > 0 ? state->bsd_name.bytes : "";
   member->name_length = length;
   member->elf_offset = member->data_offset + name_size;
@@ -224,7 +223,7 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
   } else if (naming == Naming::damaged) {
     report_damaged_name(state, offset, problem);
     member->kind = MemberKind::damage;
-  } else if (state->is_bsd && offset == state->first_member_offset &&
+  } else if (state->is_bsd && offset == first_header_offset &&
              is_bsd_index_name(member->name, member->name_length)) {
     member->kind = MemberKind::index;
   }

@@ -124,8 +124,8 @@ TEST(BsdMemberName, ReadUpToItsNulAndNoLongerThanAMebibyte) {
     if (named) {
       EXPECT_EQ(member.elf_offset, ar_header_size + name_size);
       EXPECT_EQ(member.size, data.size() - name_size);
+      EXPECT_LE(state.bsd_name.capacity, 2 * (name.size() + 4096)) << "read in pieces";
     }
-    EXPECT_LE(state.bsd_name.capacity, 2 * (name.size() + 4096)) << "read in pieces";
     archive_release(&state);
     close_edited_file(&file);
     return name;
@@ -142,6 +142,44 @@ TEST(BsdMemberName, ReadUpToItsNulAndNoLongerThanAMebibyte) {
   EXPECT_EQ(errors,
             "hdrtune: Error: lib.a: member at offset 0: name of 9 bytes is longer than the "
             "member\n");
+}
+
+// The reader alone moves through the archive: past a member's data in a
+// regular archive, past its header alone in a thin one. Only the first
+// member of a BSD archive is its index.
+TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
+  auto walk = [](const std::string &bytes, int is_thin) {
+    PositionedFile file;
+    EXPECT_TRUE(open_temp_file(&file, bytes, archive_window_size));
+    ArchiveState state;
+    EXPECT_EQ(archive_open(&state, "lib.a", &file, is_thin, 0), 0);
+    std::string seen;
+    ArchiveMember member;
+    while (archive_next_member(&state, &member) == MemberRead::member) {
+      const char *kinds[] = {"candidate", "index", "damage"};
+      seen += std::string(kinds[static_cast<int>(member.kind)]) + " " +
+              std::string(member.name, member.name_length) + " @" +
+              std::to_string(member.header_offset) + "+" +
+              std::to_string(member.elf_offset - member.header_offset) + " next " +
+              std::to_string(state.next_header_offset) + "\n";
+    }
+    archive_release(&state);
+    close_edited_file(&file);
+    return seen;
+  };
+  std::string bsd = "!<arch>\n" + ar_member("__.SYMDEF", "12345678") + ar_member("a.o", "x") +
+                    ar_member("#1/12", std::string("__.SYMDEF\0\0\0elf", 15)) +
+                    ar_member("__.SYMDEF SORTED", "elf!");
+  EXPECT_EQ(walk(bsd, 0),
+            "index __.SYMDEF @8+60 next 76\n"
+            "candidate a.o @76+60 next 138\n"
+            "candidate __.SYMDEF @138+72 next 214\n"
+            "candidate __.SYMDEF SORTED @214+60 next 278\n");
+  std::string thin =
+      "!<thin>\n" + ar_member("//", "a.o/\n") + ar_header("/0", "4000") + ar_header("b.o/", "64");
+  EXPECT_EQ(walk(thin, 1),
+            "candidate a.o @74+60 next 134\n"
+            "candidate b.o @134+60 next 194\n");
 }
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {
