@@ -50,6 +50,7 @@ struct ArchiveState {
   std::uint64_t symbol_names_size = 0;
   LongNameTable long_names;  // present only when the archive has one
   std::uint64_t next_header_offset = 0;
+  std::uint64_t after_index_offset = 0;  // where the header after a System V index stands
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
@@ -101,6 +102,24 @@ enum class HeaderRead {
 };
 HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHeader *header);
 
+// Sets the state up to read the archive's members from its first header on;
+// the reader takes the index and the long-name table as it meets them.
+int archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin);
+// Reads the header at offset into `header`: 1, or 0 at the archive's end,
+// or -1 after reporting a read that failed.
+int archive_read_header(ArchiveState *state, std::uint64_t offset);
+
+// The members the reader deals with itself, by their place and name: the
+// System V index ("/" or "/SYM64/", only as the first member) and the
+// long-name table ("//", first or right after that index).
+enum class SpecialMember { none, index, long_names, damage };
+// With the header at offset in `header`: steps the cursor past such a
+// member (reading the index when read_index is set, loading the table), or
+// leaves everything as it is for any other member. damage is reported.
+SpecialMember archive_take_special(ArchiveState *state, std::uint64_t offset, int read_index);
+
+// Starts the archive and takes the special members at its start, leaving
+// the cursor at the first other member (with its header in `header`).
 int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
                  int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);

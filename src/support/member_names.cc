@@ -191,6 +191,22 @@ std::uint64_t offset_after(const ArchiveMember &member) {
   return add_saturating(member.data_offset, padded_size(member.stored_size));
 }
 
+// A BSD index, stepped over as the System V one is: never edited or listed.
+// One that runs past the end would hide the members after it.
+MemberKind bsd_index(const ArchiveState *state, const ArchiveMember &member) {
+  if (archive_holds(state, member.data_offset, member.stored_size)) return MemberKind::index;
+  report_error("%s: archive index runs past the end of the archive\n", state->file_name);
+  return MemberKind::damage;
+}
+
+MemberKind kind_of(SpecialMember special) {
+  switch (special) {
+    case SpecialMember::index: return MemberKind::index;
+    case SpecialMember::long_names: return MemberKind::long_names;
+    default: return MemberKind::damage;
+  }
+}
+
 }  // namespace
 
 MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
@@ -199,13 +215,17 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
     report_error("%s: failed to seek to next archive header\n", state->file_name);
     return MemberRead::failed;
   }
-  switch (read_member_header(state->file, offset, &state->header)) {
-    case HeaderRead::whole: break;
-    case HeaderRead::nothing: return MemberRead::end;
-    case HeaderRead::short_or_failed:
-      // Members after a read error were never edited.
-      report_error("%s: failed to read archive header\n", state->file_name);
-      return MemberRead::failed;
+  int read = archive_read_header(state, offset);
+  if (read <= 0) return read < 0 ? MemberRead::failed : MemberRead::end;
+  SpecialMember special = archive_take_special(state, offset, 0);
+  if (special != SpecialMember::none) {
+    // The reader has taken it, and moved the cursor past it.
+    *member = ArchiveMember{};
+    member->kind = kind_of(special);
+    member->header_offset = offset;
+    member->data_offset = member->elf_offset = offset + ar_header_size;
+    member->stored_size = member->size = member_size(&state->header);
+    return MemberRead::member;
   }
   if (!has_valid_fmag(&state->header)) {
     report_error("%s: did not find a valid archive header\n", state->file_name);
@@ -225,7 +245,7 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
     member->kind = MemberKind::damage;
   } else if (state->is_bsd && offset == first_header_offset &&
              is_bsd_index_name(member->name, member->name_length)) {
-    member->kind = MemberKind::index;
+    member->kind = bsd_index(state, *member);
   }
   return MemberRead::member;
 }

@@ -17,10 +17,11 @@ enum class MemberPlace {
   nested,      // a thin archive's member inside another (regular) archive
 };
 
-// What a member header stands for: a member to edit, the index of an
-// archive written the BSD way (only ever its first member), or damage, which
-// the reader has reported and behind which nothing can be trusted.
-enum class MemberKind { candidate, index, damage };
+// What a member header stands for: a member to edit; the archive's index
+// (only ever its first member) or its long-name table, which the reader has
+// dealt with itself; or damage, which the reader has reported and behind
+// which nothing can be trusted.
+enum class MemberKind { candidate, index, long_names, damage };
 
 // One member as the reader hands it out. Its name is not NUL-terminated at
 // name_length and lives until the state's next read.
@@ -46,9 +47,10 @@ enum class MemberRead {
 };
 
 // Reads the member at the state's cursor and moves the cursor past it: past
-// its data in the archive itself, past its header alone in a thin archive.
-// The state's long-name table gives long names; a "#1/N" name is read from
-// the member's data.
+// its data in the archive itself, past its header alone in a thin archive's
+// member. The long-name table it meets gives later members their long names;
+// a "#1/N" name is read from the member's data. The state comes from
+// archive_start, or from archive_open.
 MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member);
 
 // Reads and names the member whose header stands at offset, leaving the

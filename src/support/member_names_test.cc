@@ -145,23 +145,25 @@ TEST(BsdMemberName, ReadUpToItsNulAndNoLongerThanAMebibyte) {
 }
 
 // The reader alone moves through the archive: past a member's data in a
-// regular archive, past its header alone in a thin one. Only the first
-// member of a BSD archive is its index.
+// regular archive, past its header alone in a thin one; past the index and
+// the long-name table, which it hands out as such. Only the first member of
+// a BSD archive is its index.
 TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
   auto walk = [](const std::string &bytes, int is_thin) {
     PositionedFile file;
     EXPECT_TRUE(open_temp_file(&file, bytes, archive_window_size));
     ArchiveState state;
-    EXPECT_EQ(archive_open(&state, "lib.a", &file, is_thin, 0), 0);
+    EXPECT_EQ(archive_start(&state, "lib.a", &file, is_thin), 0);
     std::string seen;
     ArchiveMember member;
     while (archive_next_member(&state, &member) == MemberRead::member) {
-      const char *kinds[] = {"candidate", "index", "damage"};
+      const char *kinds[] = {"candidate", "index", "long-names", "damage"};
       seen += std::string(kinds[static_cast<int>(member.kind)]) + " " +
               std::string(member.name, member.name_length) + " @" +
               std::to_string(member.header_offset) + "+" +
               std::to_string(member.elf_offset - member.header_offset) + " next " +
               std::to_string(state.next_header_offset) + "\n";
+      if (member.kind == MemberKind::damage) break;  // as the walk ends there
     }
     archive_release(&state);
     close_edited_file(&file);
@@ -175,11 +177,18 @@ TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
             "candidate a.o @76+60 next 138\n"
             "candidate __.SYMDEF @138+72 next 214\n"
             "candidate __.SYMDEF SORTED @214+60 next 278\n");
-  std::string thin =
-      "!<thin>\n" + ar_member("//", "a.o/\n") + ar_header("/0", "4000") + ar_header("b.o/", "64");
+  std::string thin = "!<thin>\n" + ar_member("/", std::string(4, '\0')) +
+                     ar_member("//", "a.o/\n") + ar_header("/0", "4000") + ar_header("b.o/", "64");
   EXPECT_EQ(walk(thin, 1),
-            "candidate a.o @74+60 next 134\n"
-            "candidate b.o @134+60 next 194\n");
+            "index  @8+60 next 72\n"
+            "long-names  @72+60 next 138\n"
+            "candidate a.o @138+60 next 198\n"
+            "candidate b.o @198+60 next 258\n");
+  std::string damaged = "!<arch>\n" + ar_member("//", "x") + ar_member("a.o/", "x");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(walk(damaged, 0), "damage  @8+60 next 8\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "hdrtune: Error: lib.a: long name table is too small, (size = 1)\n");
 }
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {

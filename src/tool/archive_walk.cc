@@ -71,14 +71,6 @@ static MemberResult edit_regular_member(const RunOptions &options, ArchiveState 
   return result;
 }
 
-// A BSD archive's index, stepped over as the System V one is: never edited
-// or listed. One that runs past the end would hide the members after it.
-static MemberResult step_over_bsd_index(const ArchiveState *outer, const ArchiveMember &member) {
-  if (archive_holds(outer, member.data_offset, member.stored_size)) return MemberResult::edited;
-  report_error("%s: archive index runs past the end of the archive\n", outer->file_name);
-  return MemberResult::walk_ends;
-}
-
 static void close_nested_archive(void *nested) {
   archive_close_nested(static_cast<NestedArchive *>(nested));
 }
@@ -199,7 +191,8 @@ static MemberResult handle_member(const RunOptions &options, ArchiveState *outer
                                   bool pass_over_non_elf) {
   switch (member.kind) {
     case MemberKind::damage: return MemberResult::walk_ends;
-    case MemberKind::index: return step_over_bsd_index(outer, member);
+    case MemberKind::index:
+    case MemberKind::long_names: return MemberResult::edited;  // the reader took it
     case MemberKind::candidate: break;
   }
   if (member.place == MemberPlace::nested)
@@ -221,7 +214,7 @@ static MemberResult handle_member(const RunOptions &options, ArchiveState *outer
 static int walk_members(const RunOptions &options, const char *path, PositionedFile *file,
                         bool is_thin, bool pass_over_non_elf, ArchiveState *outer,
                         NestedArchive *nested) {
-  if (archive_open(outer, path, file, is_thin, 0) != 0) return 1;
+  if (archive_start(outer, path, file, is_thin) != 0) return 1;
   int status = 0;
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.
