@@ -103,45 +103,26 @@ TEST_F(MemberName, ThinArchivesNameFilesOfTheirOwnAndMembersOfNestedArchives) {
   EXPECT_EQ(name_of(4), "Invalid Thin archive member name\n");
 }
 
-// A "#1/N" name fills the first N bytes of the data up to a NUL; the ELF
-// header follows them. It is read in pieces, so a claim of a mebibyte over
-// a short name costs the short name; the limit is a mebibyte exactly.
-TEST(BsdMemberName, ReadUpToItsNulAndNoLongerThanAMebibyte) {
-  const std::size_t limit = 1024 * 1024;
-  auto name_in = [](std::size_t name_size, const std::string &data, std::string *errors) {
-    std::string bytes = ar_header("#1/" + std::to_string(name_size), std::to_string(data.size()));
-    bytes += data;
-    PositionedFile file;
-    EXPECT_TRUE(open_temp_file(&file, bytes, archive_window_size));
-    ArchiveState state;
-    state.file_name = strdup("lib.a");
-    state.file = &file;
-    ArchiveMember member;
-    testing::internal::CaptureStderr();
-    bool named = archive_member_at(&state, 0, &member);
-    *errors = testing::internal::GetCapturedStderr();
-    std::string name = named ? std::string(member.name, member.name_length) : "(none)";
-    if (named) {
-      EXPECT_EQ(member.elf_offset, ar_header_size + name_size);
-      EXPECT_EQ(member.size, data.size() - name_size);
-      EXPECT_LE(state.bsd_name.capacity, 2 * (name.size() + 4096)) << "read in pieces";
-    }
-    archive_release(&state);
-    close_edited_file(&file);
-    return name;
-  };
-  std::string errors;
-  EXPECT_EQ(name_in(limit, "b.o" + std::string(limit - 3, '\0') + "ELF", &errors), "b.o");
-  std::string longest(limit, 'n');
-  EXPECT_EQ(name_in(limit, longest + "ELF", &errors), longest);
-  EXPECT_EQ(name_in(limit + 8, longest + std::string(8, '\0') + "ELF", &errors), longest);
-  EXPECT_EQ(errors, "");
-  EXPECT_EQ(name_in(limit + 1, longest + "x" + "ELF", &errors), "(none)");
-  EXPECT_EQ(errors, "hdrtune: Error: lib.a: member at offset 0: name longer than 1048576 bytes\n");
-  EXPECT_EQ(name_in(9, "a.o", &errors), "(none)");
-  EXPECT_EQ(errors,
-            "hdrtune: Error: lib.a: member at offset 0: name of 9 bytes is longer than the "
-            "member\n");
+// A "#1/N" name is read in pieces up to its first NUL: a claim of a
+// mebibyte over a short name costs the short name. (The bound itself is
+// tested from the command line.)
+TEST(BsdMemberName, ReadInPiecesUpToItsNul) {
+  const std::size_t claim = 1024 * 1024;
+  std::string data = "b.o" + std::string(claim - 3, '\0') + "ELF";
+  PositionedFile file;
+  ASSERT_TRUE(open_temp_file(&file, ar_header("#1/1048576", std::to_string(data.size())) + data,
+                             archive_window_size));
+  ArchiveState state;
+  state.file_name = strdup("lib.a");
+  state.file = &file;
+  ArchiveMember member;
+  ASSERT_TRUE(archive_member_at(&state, 0, &member));
+  EXPECT_EQ(std::string(member.name, member.name_length), "b.o");
+  EXPECT_EQ(member.elf_offset, ar_header_size + claim);
+  EXPECT_EQ(member.size, 3u);
+  EXPECT_LE(state.bsd_name.capacity, 4096u);
+  archive_release(&state);
+  close_edited_file(&file);
 }
 
 // The reader alone moves through the archive: past a member's data in a
