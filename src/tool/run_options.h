@@ -35,6 +35,9 @@ struct RunOptions {
   bool read_only = false;       // nothing is written: open every file for reading only
   bool recursive = false;       // an operand that is a directory is walked
   bool check = false;           // report headers that differ from the output values, write nothing
+  // --skip-unmatched as given: files and members that are not ELF are left
+  // alone too (a check leaves refused headers alone without it).
+  bool pass_over_not_elf = false;
 };
 
 // True when at least one output value was given. Without one, a run with
