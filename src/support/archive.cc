@@ -137,16 +137,6 @@ static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
   return file_read(file, offset, buffer, size, &got) == ReadOutcome::whole;
 }
 
-// Reads the header after the index. No byte at all is fine: the archive ends
-// with its index, and `header` keeps the index's header. A read error is not
-// the end of the archive.
-static bool read_header_after_index(ArchiveState *state) {
-  HeaderRead read = read_member_header(state->file, state->next_header_offset, &state->header);
-  if (read != HeaderRead::short_or_failed) return true;
-  report_error("%s: failed to read archive header following archive index\n", state->file_name);
-  return false;
-}
-
 static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_t offset,
                                std::uint64_t count) {
   std::uint64_t bytes = count * width;
@@ -237,6 +227,7 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
   std::uint64_t data_size = padded_size(size);
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
   state->next_header_offset = data_offset + data_size;
+  state->after_index_offset = state->next_header_offset;
   if (!read_index) {
     if (!offset_reachable(state->next_header_offset)) {
       report_error("%s: failed to skip archive symbol table\n", state->file_name);
@@ -250,14 +241,17 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
   } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
     return 0;
   }
-  return read_header_after_index(state) ? 1 : 0;
+  return 1;
 }
 
 // The table's header stands in `header`, at next_header_offset. Its names
 // are read from the file as members need them.
 static bool load_long_names(ArchiveState *state, const char *path) {
   std::uint64_t size = member_size(&state->header);
-  if (size <= 7) {
+  // Every name of a thin archive stands in its table, so a table of a few
+  // bytes is normal there ("a.o/\n" and its pad).
+  std::uint64_t smallest = state->is_thin ? 1 : 8;
+  if (size < smallest) {
     report_error("%s: long name table is too small, (size = %" PRId64 ")\n", path,
                  static_cast<std::int64_t>(size));
     return false;
@@ -281,20 +275,21 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   return false;
 }
 
-// Steps over (or reads) the archive index that stands first, as the System V
-// scheme writes it.
-static bool step_over_index(ArchiveState *state, const char *path, int read_index) {
-  if (name_is(state, index32_name)) return archive_read_index(state, 4, read_index) != 0;
-  if (name_is(state, index64_name)) {
+SpecialMember archive_take_special(ArchiveState *state, std::uint64_t offset, int read_index) {
+  bool first = offset == first_header_offset;
+  if (first && name_is(state, index32_name))
+    return archive_read_index(state, 4, read_index) ? SpecialMember::index : SpecialMember::damage;
+  if (first && name_is(state, index64_name)) {
     state->index_is_64bit = 1;
-    return archive_read_index(state, 8, read_index) != 0;
+    return archive_read_index(state, 8, read_index) ? SpecialMember::index : SpecialMember::damage;
   }
-  if (read_index) out_printf("%s has no archive index\n", path);
-  return true;
+  if ((first || offset == state->after_index_offset) && name_is(state, long_names_name))
+    return load_long_names(state, state->file_name) ? SpecialMember::long_names
+                                                    : SpecialMember::damage;
+  return SpecialMember::none;
 }
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
-                 int read_index) {
+int archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin) {
   state->file = file;
   state->file_name = strdup(path);
   if (!state->file_name) {
@@ -309,19 +304,48 @@ int archive_open(ArchiveState *state, const char *path, PositionedFile *file, in
   long_names_release(&state->long_names);
   state->is_thin = is_thin;
   state->index_is_64bit = 0;
-  state->next_header_offset = 8;
+  state->next_header_offset = first_header_offset;
+  state->after_index_offset = 0;
   state->is_bsd = 0;
-  switch (read_member_header(file, state->next_header_offset, &state->header)) {
+  return 0;
+}
+
+int archive_read_header(ArchiveState *state, std::uint64_t offset) {
+  switch (read_member_header(state->file, offset, &state->header)) {
     case HeaderRead::whole: break;
-    case HeaderRead::nothing: return 0;  // no members at all
+    case HeaderRead::nothing: return 0;  // the archive ends here
     case HeaderRead::short_or_failed:
-      report_error("%s: failed to read archive header\n", path);
-      return 1;
+      // A read error is not the end of the archive.
+      if (offset == state->after_index_offset)
+        report_error("%s: failed to read archive header following archive index\n",
+                     state->file_name);
+      else
+        report_error("%s: failed to read archive header\n", state->file_name);
+      return -1;
   }
-  state->is_bsd = !is_thin && names_bsd_archive(&state->header);
-  if (!step_over_index(state, path, read_index)) return 1;
-  if (!name_is(state, long_names_name)) return 0;
-  return load_long_names(state, path) ? 0 : 1;
+  if (offset == first_header_offset)
+    state->is_bsd = !state->is_thin && names_bsd_archive(&state->header);
+  return 1;
+}
+
+int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
+                 int read_index) {
+  if (archive_start(state, path, file, is_thin) != 0) return 1;
+  for (;;) {
+    std::uint64_t offset = state->next_header_offset;
+    int read = archive_read_header(state, offset);
+    if (read <= 0) return read < 0 ? 1 : 0;
+    SpecialMember special = archive_take_special(state, offset, read_index);
+    if (read_index && offset == first_header_offset && special != SpecialMember::index)
+      out_printf("%s has no archive index\n", path);
+    if (special == SpecialMember::damage) return 1;
+    // The first member of any other kind is left for the walk, its header
+    // in `header`.
+    if (special == SpecialMember::none) {
+      state->next_header_offset = offset;
+      return 0;
+    }
+  }
 }
 
 static void free_buffers(ArchiveState *state) {
@@ -329,12 +353,11 @@ static void free_buffers(ArchiveState *state) {
   std::free(state->index_offsets);
   std::free(state->symbol_names);
   long_names_release(&state->long_names);
-  std::free(state->bsd_name);
+  std::free(state->bsd_name.bytes);
   state->file_name = nullptr;
   state->index_offsets = nullptr;
   state->symbol_names = nullptr;
-  state->bsd_name = nullptr;
-  state->bsd_name_capacity = 0;
+  state->bsd_name = NameBuffer{};
   state->index_count = 0;
   state->symbol_names_size = 0;
 }
@@ -355,38 +378,40 @@ static NestedStart nested_start(PositionedFile *file) {
 
 // Headers were written through the archive left behind: its close counts,
 // and so does a change of its size that another program made meanwhile.
-void archive_close_nested(ArchiveState *nested) {
-  if (nested->file) {
-    if (file_size_changed(nested->file)) {
-      report_archive_changed(nested->file_name);
+void archive_close_nested(NestedArchive *nested) {
+  ArchiveState *state = &nested->state;
+  if (state->file) {
+    if (file_size_changed(state->file)) {
+      report_archive_changed(state->file_name);
       nested->close_failed = 1;
     }
-    nested->close_failed |= close_edited_file(nested->file);
+    nested->close_failed |= close_edited_file(state->file);
   }
-  nested->file = nullptr;
-  free_buffers(nested);
+  state->file = nullptr;
+  free_buffers(state);
 }
 
-int archive_switch_nested(ArchiveState *nested, const char *path, const FileAccess &access) {
-  if (nested->file_name && std::strcmp(nested->file_name, path) == 0) return 0;
+int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
+  ArchiveState *state = &nested->state;
+  if (state->file_name && std::strcmp(state->file_name, path) == 0) return 0;
   archive_close_nested(nested);
-  nested->nested_not_an_archive = 0;
+  nested->not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
-  if (open_member_for_update(&nested->nested_file, path, archive_window_size, access.read_only) !=
+  if (open_member_for_update(&nested->file, path, archive_window_size, access.read_only) !=
       OpenFailure::none)
     return 1;
   // The run holds no other lock here: the archive left behind is closed.
   NestedStart start = NestedStart::unreadable;
-  LockOutcome lock = lock_file(&nested->nested_file, access, {});
+  LockOutcome lock = lock_file(&nested->file, access, {});
   if (lock == LockOutcome::locked || lock == LockOutcome::not_supported)
-    start = nested_start(&nested->nested_file);
+    start = nested_start(&nested->file);
   if (start != NestedStart::regular_archive) {
-    nested->nested_not_an_archive = start == NestedStart::something_else;
+    nested->not_an_archive = start == NestedStart::something_else;
     // The state stays empty, as after a failed open; nothing was written.
-    nested->close_failed |= close_edited_file(&nested->nested_file);
+    nested->close_failed |= close_edited_file(&nested->file);
     return 1;
   }
-  return archive_open(nested, path, &nested->nested_file, 0, 0);
+  return archive_open(state, path, &nested->file, 0, 0);
 }
 
 void report_archive_changed(const char *path) {

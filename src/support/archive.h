@@ -23,6 +23,7 @@ struct ArHeader {
 static_assert(sizeof(ArHeader) == 60, "an ar member header is 60 bytes");
 
 constexpr int ar_header_size = sizeof(ArHeader);
+constexpr std::uint64_t first_header_offset = 8;  // just past the magic
 constexpr int ar_name_size = sizeof(ArHeader::ar_name);
 constexpr int ar_name_offset = offsetof(ArHeader, ar_name);
 constexpr int ar_size_offset = offsetof(ArHeader, ar_size);
@@ -33,6 +34,14 @@ inline const char *header_bytes(const ArHeader *header) {
   return reinterpret_cast<const char *>(header);
 }
 
+// A buffer that grows to hold the longest name read into it.
+struct NameBuffer {
+  char *bytes = nullptr;  // owned
+  std::size_t capacity = 0;
+};
+
+// The reader of one archive. Its cursor, next_header_offset, is moved only
+// by the reader, one member at a time.
 struct ArchiveState {
   char *file_name = nullptr;       // owned copy of the archive's path
   PositionedFile *file = nullptr;  // the archive's open file
@@ -42,19 +51,23 @@ struct ArchiveState {
   std::uint64_t symbol_names_size = 0;
   LongNameTable long_names;  // present only when the archive has one
   std::uint64_t next_header_offset = 0;
+  std::uint64_t after_index_offset = 0;  // where the header after a System V index stands
   int is_thin = 0;
   int index_is_64bit = 0;
   ArHeader header = {};
-  std::uint64_t member_data_offset = 0;  // where the data of the member in `header` starts
   // The archive's first member is named the BSD way ("#1/N" or a "__.SYMDEF"
-  // index): its short names lose their trailing spaces, and its index is
-  // stepped over where the walk meets it.
+  // index); that member, when named "__.SYMDEF", is the archive's index.
   int is_bsd = 0;
-  char *bsd_name = nullptr;  // owned; the last "#1/N" name read from a member's data
-  std::size_t bsd_name_capacity = 0;
-  PositionedFile nested_file;     // the file a nested state opened itself; `file` points here
-  int close_failed = 0;           // a nested archive switched away from did not close cleanly
-  int nested_not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
+  NameBuffer bsd_name;  // the last "#1/N" name read from a member's data
+};
+
+// The archive that a thin archive's members refer into, kept open while
+// consecutive members refer to it.
+struct NestedArchive {
+  ArchiveState state;
+  PositionedFile file;     // the archive's file; state.file points here while open
+  int close_failed = 0;    // an archive switched away from did not close cleanly
+  int not_an_archive = 0;  // the last switch found no "!<arch>\n" at the file's start
 };
 
 // Converts the decimal number that starts at header[offset] as strtoul does
@@ -90,18 +103,36 @@ enum class HeaderRead {
 };
 HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHeader *header);
 
+// Sets the state up to read the archive's members from its first header on;
+// the reader takes the index and the long-name table as it meets them.
+int archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin);
+// Reads the header at offset into `header`: 1, or 0 at the archive's end,
+// or -1 after reporting a read that failed.
+int archive_read_header(ArchiveState *state, std::uint64_t offset);
+
+// The members the reader deals with itself, by their place and name: the
+// System V index ("/" or "/SYM64/", only as the first member) and the
+// long-name table ("//", first or right after that index).
+enum class SpecialMember { none, index, long_names, damage };
+// With the header at offset in `header`: steps the cursor past such a
+// member (reading the index when read_index is set, loading the table), or
+// leaves everything as it is for any other member. damage is reported.
+SpecialMember archive_take_special(ArchiveState *state, std::uint64_t offset, int read_index);
+
+// Starts the archive and takes the special members at its start, leaving
+// the cursor at the first other member (with its header in `header`).
 int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
                  int read_index);
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
-// Makes `nested` the state of the archive at path, opened for update (for
-// reading only, as the access says) and locked, unless it is open already; the archive left
-// behind is closed. Only a regular archive ("!<arch>\n") can be nested: for
-// any other file the switch fails with nested_not_an_archive set, and the
+// Makes `nested` the archive at path, opened for update (for reading only,
+// as the access says) and locked, unless it is open already; the archive
+// left behind is closed. Only a regular archive ("!<arch>\n") can be nested:
+// for any other file the switch fails with not_an_archive set, and the
 // state stays empty. Returns 0 on success.
-int archive_switch_nested(ArchiveState *nested, const char *path, const FileAccess &access);
-// Closes the nested archive open in `nested` and empties the state; a later
-// switch opens it again.
-void archive_close_nested(ArchiveState *nested);
+int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access);
+// Closes the archive open in `nested` and empties its state; a later switch
+// opens it again.
+void archive_close_nested(NestedArchive *nested);
 // Another program changed an archive's size while it was being edited.
 void report_archive_changed(const char *path);
 void archive_release(ArchiveState *state);

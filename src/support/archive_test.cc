@@ -257,8 +257,8 @@ class ArchiveSwitchNested : public ::testing::Test {
     dir = pattern;
   }
   void TearDown() override {
-    if (nested.file) close_edited_file(nested.file);
-    archive_release(&nested);
+    if (nested.state.file) close_edited_file(nested.state.file);
+    archive_release(&nested.state);
     std::filesystem::remove_all(dir);
   }
   std::string write(const std::string &name, const std::string &bytes) {
@@ -268,25 +268,25 @@ class ArchiveSwitchNested : public ::testing::Test {
   }
 
   std::string dir;
-  ArchiveState nested;
+  NestedArchive nested;
 };
 
 TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
-  ASSERT_NE(nested.file, nullptr);
-  int first = nested.file->fd;
+  ASSERT_NE(nested.state.file, nullptr);
+  int first = nested.state.file->fd;
   EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
-  EXPECT_EQ(nested.file->fd, first) << "the archive was opened again";
-  EXPECT_TRUE(nested.long_names.present) << "the tables are kept";
+  EXPECT_EQ(nested.state.file->fd, first) << "the archive was opened again";
+  EXPECT_TRUE(nested.state.long_names.present) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();
   EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), FileAccess{}), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
-  EXPECT_NE(nested.file, nullptr) << "the walk closes it";
-  EXPECT_EQ(nested.file_name, broken);
+  EXPECT_NE(nested.state.file, nullptr) << "the walk closes it";
+  EXPECT_EQ(nested.state.file_name, broken);
 }
 
 }  // namespace

@@ -15,19 +15,15 @@
 namespace hdrtune {
 namespace {
 
-// The table held whole, ended in place as lookups go: what a windowed
-// lookup must agree with.
+// The table held whole: what a windowed lookup must agree with.
 struct WholeTable {
-  std::string bytes;  // the table and one added NUL
+  std::string bytes;
 
-  std::string lookup(std::uint64_t index, std::uint64_t *end_out) {
-    std::uint64_t size = bytes.size() - 1;
+  std::string lookup(std::uint64_t index) const {
     std::uint64_t end = index;
-    while (end < size && bytes[end] != '\0' && bytes[end] != '\n') ++end;
-    if (end > 0 && bytes[end - 1] == '/') --end;
-    bytes[end] = '\0';
-    *end_out = end;
-    return std::string(bytes.c_str() + index);
+    while (end < bytes.size() && bytes[end] != '\0' && bytes[end] != '\n') ++end;
+    if (end > index && bytes[end - 1] == '/') --end;
+    return bytes.substr(index, end - index);
   }
 };
 
@@ -35,17 +31,14 @@ class LongNames : public ::testing::Test {
  protected:
   void open(const std::string &table) {
     ASSERT_TRUE(open_temp_file(&file, table));
-    whole.bytes = table + '\0';
+    whole.bytes = table;
     ASSERT_EQ(long_names_open(&names, &file, 0, table.size()), LongNameStatus::found);
   }
-  // Looks the index up both ways; the names and their ends must agree.
+  // Looks the index up both ways; the names must agree.
   void expect_same(std::uint64_t index) {
     LongName name;
     ASSERT_EQ(long_name_at(&names, &file, index, &name), LongNameStatus::found) << index;
-    std::uint64_t end = 0;
-    std::string expected = whole.lookup(index, &end);
-    ASSERT_EQ(std::string(name.text, name.length), expected) << "index " << index;
-    ASSERT_EQ(name.end, end) << "index " << index;
+    ASSERT_EQ(std::string(name.text, name.length), whole.lookup(index)) << "index " << index;
   }
   void TearDown() override {
     long_names_release(&names);
@@ -60,7 +53,7 @@ class LongNames : public ::testing::Test {
 TEST_F(LongNames, ALargeTableAgreesWithTheWholeTableInAnyOrderOfLookups) {
   // 300 KiB of names ended every way, some of them 5 KiB long, so that names
   // straddle window edges; then lookups at random indexes, many repeated, in
-  // random order, so that windows are read again after names were ended.
+  // random order, so that windows are read again, forwards and backwards.
   std::mt19937 random(20261209);
   std::string table;
   std::vector<std::uint64_t> starts;
@@ -82,29 +75,36 @@ TEST_F(LongNames, ALargeTableAgreesWithTheWholeTableInAnyOrderOfLookups) {
   EXPECT_EQ(names.window_capacity, long_name_window_size) << "no name needed a larger window";
 }
 
-TEST_F(LongNames, ASmallTableIsReadOnceAndKeepsItsEndsInPlace) {
+TEST_F(LongNames, ASmallTableIsReadOnceAndEveryLookupGivesTheSameName) {
   open("abcdefgx//\nab//\n");
-  expect_same(0);
-  expect_same(0);
-  expect_same(0);
-  expect_same(11);
-  // A '/' and a newline at the index: the name is ended before it, and its
-  // text runs on to the next NUL.
-  expect_same(15);
-  EXPECT_EQ(names.end_count, 0u) << "a table in one window records no ends";
+  for (int i = 0; i < 3; ++i) {
+    expect_same(0);
+    expect_same(11);
+    expect_same(15);
+  }
+  EXPECT_EQ(std::string(names.window, names.window_length), "abcdefgx//\nab//\n")
+      << "the table is left as read";
 }
 
+// The longest name is a mebibyte exactly, with its '/' or without.
 TEST_F(LongNames, ANameLongerThanAWindowIsReadWholeAndOneTooLongIsRefused) {
-  std::string longest(longest_long_name - 10, 'n');
-  std::string table = std::string(70000, 'x') + "/\n" + longest + "\n" +
-                      std::string(longest_long_name + 1, 'z') + "\nend\n";
+  std::string longest(longest_long_name, 'n');
+  std::string too_long(longest_long_name + 1, 'z');
+  std::string table = std::string(70000, 'x') + "/\n" + longest + "/\n" + longest + "\n" +
+                      too_long + "/\n" + too_long + "\nend\n";
   open(table);
+  std::uint64_t second = 70002, third = second + longest.size() + 2;
+  std::uint64_t fourth = third + longest.size() + 1, fifth = fourth + too_long.size() + 2;
   expect_same(0);
-  expect_same(70002);
+  expect_same(second);
+  expect_same(third);
   LongName name;
-  EXPECT_EQ(long_name_at(&names, &file, 70003 + longest.size(), &name), LongNameStatus::too_long);
+  EXPECT_EQ(long_name_at(&names, &file, fourth, &name), LongNameStatus::too_long);
+  EXPECT_EQ(long_name_at(&names, &file, fifth, &name), LongNameStatus::too_long);
   EXPECT_EQ(long_name_at(&names, &file, table.size() + 1, &name), LongNameStatus::beyond_table);
   expect_same(table.size() - 4);
+  expect_same(third);
+  EXPECT_LE(names.window_capacity, longest_long_name + 2);
 }
 
 TEST_F(LongNames, AHugeSparseTableCostsOneWindow) {

@@ -8,8 +8,8 @@
 // the archive whose path is at byte N of the table (the nested archive).
 //
 // Archives written the BSD way name a member "#1/N" instead: the first N bytes
-// of its data hold the name, padded with NUL bytes. A short name there is
-// padded with spaces, and has no '/'.
+// of its data hold the name, padded with NUL bytes. A short name there (and
+// in Go's archives) is padded with spaces, and has no '/'.
 #include "support/member_names.h"
 
 #include <cinttypes>
@@ -23,87 +23,120 @@
 
 namespace hdrtune {
 
-static MemberRef invalid_ref(const char *format, std::int64_t number = 0) {
-  MemberRef ref;
-  std::snprintf(ref.message, sizeof ref.message, format, number);
-  return ref;
+namespace {
+
+// Why a header names no member: `message` is the whole diagnostic line for
+// a bad name (empty when it was reported already), the reason without a
+// newline for damaged "#1/N" names.
+enum class Naming { named, bad_name, damaged };
+struct NameProblem {
+  char message[96] = {};
+};
+
+Naming bad_name(NameProblem *problem, const char *format, std::int64_t number = 0) {
+  std::snprintf(problem->message, sizeof problem->message, format, number);
+  return Naming::bad_name;
 }
 
-static MemberRef damaged_ref(const char *format, std::uint64_t number = 0) {
-  MemberRef ref;
-  ref.kind = MemberRefKind::damaged;
-  std::snprintf(ref.message, sizeof ref.message, format, static_cast<unsigned long long>(number));
-  return ref;
+Naming damaged(NameProblem *problem, const char *format, std::uint64_t number = 0) {
+  std::snprintf(problem->message, sizeof problem->message, format,
+                static_cast<unsigned long long>(number));
+  return Naming::damaged;
 }
 
-// No real name comes near this: a longer one is damage, and memory never
-// follows what a damaged header claims.
-constexpr std::uint64_t bsd_name_limit = 1024 * 1024;
+// A name is read in pieces up to its first NUL: a header that claims a huge
+// name costs only the bytes that are really there.
+constexpr std::size_t bsd_name_piece = 4096;
 
-// Reads the first `size` bytes of the data into the state's name buffer.
-static MemberRef read_bsd_name(ArchiveState *state, std::size_t size) {
-  if (size > state->bsd_name_capacity) {
-    auto *grown = static_cast<char *>(std::realloc(state->bsd_name, size));
-    if (!grown) return invalid_ref("Out of memory\n");
-    state->bsd_name = grown;
-    state->bsd_name_capacity = size;
+bool grow(NameBuffer *buffer, std::size_t size) {
+  if (size <= buffer->capacity) return true;
+  std::size_t capacity = buffer->capacity ? buffer->capacity : bsd_name_piece;
+  while (capacity < size) capacity *= 2;
+  auto *grown = static_cast<char *>(std::realloc(buffer->bytes, capacity));
+  if (!grown) return false;
+  buffer->bytes = grown;
+  buffer->capacity = capacity;
+  return true;
+}
+
+// Reads the name at offset, at most `size` bytes, up to its first NUL, into
+// the state's name buffer.
+Naming read_bsd_name(ArchiveState *state, std::uint64_t offset, std::uint64_t size,
+                     std::size_t *length, NameProblem *problem) {
+  NameBuffer *buffer = &state->bsd_name;
+  std::size_t piece = bsd_name_piece;
+  *length = 0;
+  while (*length < size) {
+    std::size_t want = size - *length < piece ? static_cast<std::size_t>(size - *length) : piece;
+    if (!grow(buffer, *length + want)) return bad_name(problem, "Out of memory\n");
+    std::size_t got = 0;
+    char *to = buffer->bytes + *length;
+    if (file_read(state->file, offset + *length, to, want, &got) != ReadOutcome::whole)
+      return damaged(problem, "failed to read member name");
+    const void *nul = std::memchr(to, '\0', want);
+    if (nul) {
+      *length += static_cast<const char *>(nul) - to;
+      return Naming::named;
+    }
+    *length += want;
+    piece *= 2;
   }
-  std::size_t got = 0;
-  if (size > 0 && file_read(state->file, state->member_data_offset, state->bsd_name, size, &got) !=
-                      ReadOutcome::whole)
-    return damaged_ref("failed to read member name");
-  MemberRef ref;
-  ref.kind = MemberRefKind::plain;
-  ref.name = size > 0 ? state->bsd_name : "";
-  ref.name_length = strnlen(ref.name, size);
-  return ref;
+  return Naming::named;
 }
 
 // The name is the first name_size bytes of the data, up to the first NUL.
-static MemberRef bsd_member_ref(ArchiveState *state, std::uint64_t name_size) {
-  if (name_size > member_size(&state->header))
-    return damaged_ref("name of %llu bytes is longer than the member", name_size);
-  if (!archive_holds(state, state->member_data_offset, name_size))
-    return damaged_ref("name runs past the end of the archive");
-  std::size_t read_size = name_size < bsd_name_limit ? name_size : bsd_name_limit;
-  MemberRef ref = read_bsd_name(state, read_size);
-  if (ref.kind != MemberRefKind::plain) return ref;
-  if (ref.name_length == bsd_name_limit && name_size > bsd_name_limit)
-    return damaged_ref("name longer than %llu bytes", bsd_name_limit);
-  ref.name_in_data = name_size;
-  return ref;
+Naming name_bsd_member(ArchiveState *state, std::uint64_t name_size, ArchiveMember *member,
+                       NameProblem *problem) {
+  if (name_size > member->stored_size)
+    return damaged(problem, "name of %llu bytes is longer than the member", name_size);
+  if (!archive_holds(state, member->data_offset, name_size))
+    return damaged(problem, "name runs past the end of the archive");
+  // The bound is the long-name table's: a longer name is damage, and memory
+  // never follows what a damaged header claims. One byte past the bound
+  // tells a name of that length from a longer one.
+  std::uint64_t read_size = name_size <= longest_long_name ? name_size : longest_long_name + 1;
+  std::size_t length = 0;
+  Naming naming = read_bsd_name(state, member->data_offset, read_size, &length, problem);
+  if (naming != Naming::named) return naming;
+  if (length > longest_long_name)
+    return damaged(problem, "name longer than %llu bytes", longest_long_name);
+  member->name = length > 0 ? state->bsd_name.bytes : "";
+  member->name_length = length;
+  member->elf_offset = member->data_offset + name_size;
+  member->size = member->stored_size - name_size;
+  return Naming::named;
 }
 
 // A short name ends at a '/' after its first byte, or fills all 16 bytes; a
-// NUL ends it earlier.
-static MemberRef short_member_ref(const ArchiveState *state) {
+// NUL ends it earlier. Without a '/', the spaces that pad it are no part of
+// it.
+Naming name_short_member(const ArchiveState *state, ArchiveMember *member) {
   const char *name = state->header.ar_name;
   const char *slash = static_cast<const char *>(std::memchr(name + 1, '/', ar_name_size - 1));
-  MemberRef ref;
-  ref.kind = state->is_thin ? MemberRefKind::thin_file : MemberRefKind::plain;
-  ref.name = name;
-  ref.name_length = strnlen(name, slash ? slash - name : ar_name_size);
-  if (state->is_bsd)
-    while (ref.name_length > 0 && name[ref.name_length - 1] == ' ') --ref.name_length;
-  return ref;
+  member->place = state->is_thin ? MemberPlace::own_file : MemberPlace::in_archive;
+  member->name = name;
+  member->name_length = strnlen(name, slash ? slash - name : ar_name_size);
+  if (!slash)
+    while (member->name_length > 0 && name[member->name_length - 1] == ' ') --member->name_length;
+  return Naming::named;
 }
 
 // A lookup that failed other than by its index: reported here, since the
-// message names the archive, and the reference carries no message of its own.
-static MemberRef unreadable_long_name(const ArchiveState *state, LongNameStatus status) {
+// message names the archive.
+Naming unreadable_long_name(const ArchiveState *state, LongNameStatus status) {
   if (status == LongNameStatus::no_memory)
     report_error("Out of memory reading long symbol names in archive\n");
   else if (status == LongNameStatus::too_long)
-    report_error("%s: long name table is damaged: a name runs on past %zu bytes\n",
+    report_error("%s: long name table is damaged: a name is longer than %zu bytes\n",
                  state->file_name, longest_long_name);
   else
     report_error("%s: failed to read long symbol name string table\n", state->file_name);
-  return MemberRef{};
+  return Naming::bad_name;
 }
 
-static MemberRef long_member_ref(ArchiveState *state) {
+Naming name_long_member(ArchiveState *state, ArchiveMember *member, NameProblem *problem) {
   if (!state->long_names.present || state->long_names.size == 0)
-    return invalid_ref("Archive member uses long names, but no longname table found\n");
+    return bad_name(problem, "Archive member uses long names, but no longname table found\n");
   int number_end = 0;
   const char *header = header_bytes(&state->header);
   std::uint64_t index = header_number(header, ar_name_offset + 1, &number_end);
@@ -113,29 +146,129 @@ static MemberRef long_member_ref(ArchiveState *state) {
   LongName name;
   LongNameStatus status = long_name_at(&state->long_names, state->file, index, &name);
   if (status == LongNameStatus::beyond_table)
-    return invalid_ref("Found long name index (%" PRId64 ") beyond end of long name table\n",
-                       static_cast<std::int64_t>(index));
+    return bad_name(problem, "Found long name index (%" PRId64 ") beyond end of long name table\n",
+                    static_cast<std::int64_t>(index));
   if (status != LongNameStatus::found) return unreadable_long_name(state, status);
-  MemberRef ref;
-  ref.name = name.text;
-  if (!state->is_thin || nested_offset == 0) {
-    ref.kind = state->is_thin ? MemberRefKind::thin_file : MemberRefKind::plain;
-    ref.name_length = name.length;
-    return ref;
-  }
-  if (name.end <= index) return invalid_ref("Invalid Thin archive member name\n");
-  ref.kind = MemberRefKind::nested;
-  ref.name_length = name.end - index;
-  ref.nested_offset = nested_offset;
-  return ref;
+  member->name = name.text;
+  member->name_length = name.length;
+  member->place = state->is_thin ? MemberPlace::own_file : MemberPlace::in_archive;
+  if (!state->is_thin || nested_offset == 0) return Naming::named;
+  if (name.length == 0) return bad_name(problem, "Invalid Thin archive member name\n");
+  member->place = MemberPlace::nested;
+  member->nested_offset = nested_offset;
+  return Naming::named;
 }
 
-MemberRef parse_member_ref(ArchiveState *state) {
+std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {
+  return a + b < a ? UINT64_MAX : a + b;
+}
+
+// Names the member whose header stands in state->header, read at offset.
+Naming name_member(ArchiveState *state, std::uint64_t offset, ArchiveMember *member,
+                   NameProblem *problem) {
+  *member = ArchiveMember{};
+  member->kind = MemberKind::candidate;
+  member->header_offset = offset;
+  member->data_offset = add_saturating(offset, ar_header_size);
+  member->elf_offset = member->data_offset;
+  member->stored_size = member_size(&state->header);
+  member->size = member->stored_size;
   std::uint64_t name_size = 0;
   if (!state->is_thin && is_bsd_long_name(&state->header, &name_size))
-    return bsd_member_ref(state, name_size);
-  if (state->header.ar_name[0] != '/') return short_member_ref(state);
-  return long_member_ref(state);
+    return name_bsd_member(state, name_size, member, problem);
+  if (state->header.ar_name[0] != '/') return name_short_member(state, member);
+  return name_long_member(state, member, problem);
+}
+
+void report_damaged_name(const ArchiveState *state, std::uint64_t offset,
+                         const NameProblem &problem) {
+  report_error("%s: member at offset %llu: %s\n", state->file_name,
+               static_cast<unsigned long long>(offset), problem.message);
+}
+
+// Member data is padded to an even length. A size that can't be added to
+// the offset saturates, and the next read finds the offset out of reach.
+std::uint64_t offset_after(const ArchiveMember &member) {
+  return add_saturating(member.data_offset, padded_size(member.stored_size));
+}
+
+// A BSD index, stepped over as the System V one is: never edited or listed.
+// One that runs past the end would hide the members after it.
+MemberKind bsd_index(const ArchiveState *state, const ArchiveMember &member) {
+  if (archive_holds(state, member.data_offset, member.stored_size)) return MemberKind::index;
+  report_error("%s: archive index runs past the end of the archive\n", state->file_name);
+  return MemberKind::damage;
+}
+
+MemberKind kind_of(SpecialMember special) {
+  switch (special) {
+    case SpecialMember::index: return MemberKind::index;
+    case SpecialMember::long_names: return MemberKind::long_names;
+    default: return MemberKind::damage;
+  }
+}
+
+}  // namespace
+
+MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
+  std::uint64_t offset = state->next_header_offset;
+  if (!offset_reachable(offset)) {
+    report_error("%s: failed to seek to next archive header\n", state->file_name);
+    return MemberRead::failed;
+  }
+  int read = archive_read_header(state, offset);
+  if (read <= 0) return read < 0 ? MemberRead::failed : MemberRead::end;
+  SpecialMember special = archive_take_special(state, offset, 0);
+  if (special != SpecialMember::none) {
+    // The reader has taken it, and moved the cursor past it.
+    *member = ArchiveMember{};
+    member->kind = kind_of(special);
+    member->header_offset = offset;
+    member->data_offset = member->elf_offset = offset + ar_header_size;
+    member->stored_size = member->size = member_size(&state->header);
+    return MemberRead::member;
+  }
+  if (!has_valid_fmag(&state->header)) {
+    report_error("%s: did not find a valid archive header\n", state->file_name);
+    return MemberRead::failed;
+  }
+  NameProblem problem;
+  Naming naming = name_member(state, offset, member, &problem);
+  // A thin archive holds no member data: its next header follows this one.
+  state->next_header_offset =
+      member->place == MemberPlace::in_archive ? offset_after(*member) : member->data_offset;
+  if (naming == Naming::bad_name) {
+    if (problem.message[0]) report_error("%s", problem.message);
+    report_error("%s: bad archive file name\n", state->file_name);
+    member->kind = MemberKind::damage;
+  } else if (naming == Naming::damaged) {
+    report_damaged_name(state, offset, problem);
+    member->kind = MemberKind::damage;
+  } else if (state->is_bsd && offset == first_header_offset &&
+             is_bsd_index_name(member->name, member->name_length)) {
+    member->kind = bsd_index(state, *member);
+  }
+  return MemberRead::member;
+}
+
+bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember *member) {
+  if (!offset_reachable(offset)) {
+    report_error("%s: failed to seek to next file name\n", state->file_name);
+    return false;
+  }
+  if (read_member_header(state->file, offset, &state->header) != HeaderRead::whole) {
+    report_error("%s: failed to read archive header\n", state->file_name);
+    return false;
+  }
+  if (!has_valid_fmag(&state->header)) {
+    report_error("%s: did not find a valid archive header\n", state->file_name);
+    return false;
+  }
+  NameProblem problem;
+  Naming naming = name_member(state, offset, member, &problem);
+  if (naming == Naming::bad_name && problem.message[0]) report_error("%s", problem.message);
+  if (naming == Naming::damaged) report_damaged_name(state, offset, problem);
+  return naming == Naming::named;
 }
 
 // Appends text at *end and moves *end past it.

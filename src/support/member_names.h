@@ -11,35 +11,53 @@
 
 namespace hdrtune {
 
-enum class MemberRefKind {
-  plain,      // a member of the archive itself, its data behind its header
-  thin_file,  // a thin archive's member that is a file of its own
-  nested,     // a thin archive's member inside another (regular) archive
-  invalid,    // the header names nothing; `message` says why, unless it was reported
-  damaged,    // a "#1/N" name the member can't hold; `message` says why, without a newline
+// Where a member's bytes are.
+enum class MemberPlace {
+  in_archive,  // behind its header, in the archive itself
+  own_file,    // a thin archive's member that is a file of its own
+  nested,      // a thin archive's member inside another (regular) archive
 };
 
-struct MemberRef {
-  MemberRefKind kind = MemberRefKind::invalid;
-  // plain, thin_file: the member's name; nested: the other archive's path as
-  // the long-name table gives it (relative to the thin archive's directory).
-  // The text is not NUL-terminated at name_length.
+// What a member header stands for: a member to edit; the archive's index
+// (only ever its first member) or its long-name table, which the reader has
+// dealt with itself; or damage, which the reader has reported and behind
+// which nothing can be trusted.
+enum class MemberKind { candidate, index, long_names, damage };
+
+// One member as the reader hands it out. Its name is not NUL-terminated at
+// name_length and lives until the state's next read.
+struct ArchiveMember {
+  MemberKind kind = MemberKind::damage;
+  MemberPlace place = MemberPlace::in_archive;
+  std::uint64_t header_offset = 0;
+  std::uint64_t data_offset = 0;  // right behind the header
+  std::uint64_t elf_offset = 0;   // behind a "#1/N" name held in the data
+  std::uint64_t size = 0;         // the member's bytes from elf_offset on
+  std::uint64_t stored_size = 0;  // ar_size, its name included
+  // own_file: the member file's path as the table gives it; nested: the
+  // other archive's path (both relative to the thin archive's directory).
   const char *name = nullptr;
   std::size_t name_length = 0;
   std::uint64_t nested_offset = 0;  // nested: where the member's header stands there
-  // plain: the bytes at the start of the member's data that hold its name (a
-  // "#1/N" name); its ELF header follows them.
-  std::uint64_t name_in_data = 0;
-  char message[96] = {};  // invalid: the whole diagnostic line, or empty
 };
 
-// Reads the reference in state->header, using the state's long-name table.
-// Opens nothing; a long name is read from the archive, and a failure to read
-// it is reported here. A long name is ended in the table itself, as names
-// that later members share depend on. A "#1/N" name is read from the
-// member's data at state->member_data_offset into state->bsd_name. The name
-// lives until the state's next lookup.
-MemberRef parse_member_ref(ArchiveState *state);
+enum class MemberRead {
+  member,  // *member is the next one
+  end,     // no member is left
+  failed,  // the archive can't be read on (reported)
+};
+
+// Reads the member at the state's cursor and moves the cursor past it: past
+// its data in the archive itself, past its header alone in a thin archive's
+// member. The long-name table it meets gives later members their long names;
+// a "#1/N" name is read from the member's data. The state comes from
+// archive_start, or from archive_open.
+MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member);
+
+// Reads and names the member whose header stands at offset, leaving the
+// cursor alone: a thin archive's reference into a nested archive. False
+// after reporting why there is no member there.
+bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember *member);
 
 // lib.a(foo.o) for a member of a regular archive, thin.a[obj/foo.o] for a
 // thin archive's member file, thin.a[lib.a(foo.o)] for a member of an archive

@@ -132,7 +132,9 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case option_json: options->json = true; return true;
     case option_dry_run: options->dry_run = true; return true;
     case option_list: options->list = true; return true;
-    case option_skip_unmatched: options->skip_unmatched = true; return true;
+    case option_skip_unmatched:
+      options->skip_unmatched = options->pass_over_not_elf = true;
+      return true;
     case 'r': options->recursive = true; return true;
     case 'v': show_version(program_name);
     case 'h': show_usage(stdout, 0);

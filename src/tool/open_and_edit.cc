@@ -10,10 +10,12 @@
 
 #include "support/archive.h"
 #include "support/diagnostics.h"
+#include "support/elf_header.h"
 #include "support/files.h"
 #include "tool/archive_walk.h"
 #include "tool/header_editor.h"
 #include "tool/json_records.h"
+#include "tool/list_lines.h"
 
 namespace hdrtune {
 
@@ -47,15 +49,28 @@ bool check_before_opening(const PathToEdit &target) {
   return false;
 }
 
+// With --skip-unmatched, a file that does not start with the ELF magic (nor
+// an archive's) is left alone, as a walk of a tree leaves it.
+bool passes_over(const RunOptions &options, const char *display_name, ReadOutcome outcome,
+                 FileKind kind) {
+  if (!options.pass_over_not_elf || outcome == ReadOutcome::failed || kind != FileKind::other)
+    return false;
+  ++run_counts.files_passed_over;
+  if (options.list) list_passed_over(display_name, "not ELF");
+  return true;
+}
+
 // Dispatches an opened operand by its first 8 bytes.
 int edit_operand(const RunOptions &options, const char *display_name, PositionedFile *file) {
   char magic[file_magic_size];
   std::size_t got = 0;
-  if (file_read(file, 0, magic, sizeof magic, &got) != ReadOutcome::whole) {
+  ReadOutcome outcome = file_read(file, 0, magic, sizeof magic, &got);
+  FileKind kind = file_kind(magic, got);
+  if (passes_over(options, display_name, outcome, kind)) return 0;
+  if (outcome != ReadOutcome::whole) {
     report_error("%s: Failed to read file's magic number\n", display_name);
     return 1;
   }
-  FileKind kind = file_kind(magic, got);
   // A thin archive is never written: its members are locked one by one.
   if (kind == FileKind::thin_archive) unlock_file(file);
   if (kind != FileKind::archive && kind != FileKind::thin_archive)
@@ -92,6 +107,19 @@ bool is_locked(const RunOptions &options, PositionedFile *file, const LockWait &
   return lock == LockOutcome::locked || lock == LockOutcome::not_supported;
 }
 
+// A thin archive's member file is one ELF header, or left alone as any
+// other file is.
+int edit_member_file(const RunOptions &options, const char *display_name, PositionedFile *file) {
+  if (!options.pass_over_not_elf) return edit_object(options, display_name, file, 0);
+  char magic[SELFMAG];
+  std::size_t got = 0;
+  ReadOutcome outcome = file_read(file, 0, magic, sizeof magic, &got);
+  FileKind kind = file_kind(magic, got);
+  if (passes_over(options, display_name, outcome, kind == FileKind::elf ? kind : FileKind::other))
+    return 0;
+  return edit_object(options, display_name, file, 0);
+}
+
 }  // namespace
 
 EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
@@ -122,7 +150,7 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
   }
   int status = target.role == PathRole::operand
                    ? edit_operand(options, target.display_name, &file)
-                   : edit_object(options, target.display_name, &file, 0);
+                   : edit_member_file(options, target.display_name, &file);
   status |= close_edited_file(&file);
   return status == 0 ? EditOutcome::edited : EditOutcome::failed;
 }

@@ -35,7 +35,10 @@ struct RunOptions {
   bool read_only = false;       // nothing is written: open every file for reading only
   bool recursive = false;       // an operand that is a directory is walked
   bool check = false;           // report headers that differ from the output values, write nothing
-  bool json = false;            // list lines and error lines as JSON records
+  // --skip-unmatched as given: files and members that are not ELF are left
+  // alone too (a check leaves refused headers alone without it).
+  bool pass_over_not_elf = false;
+  bool json = false;  // list lines and error lines as JSON records
 };
 
 // True when at least one output value was given. Without one, a run with

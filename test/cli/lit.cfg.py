@@ -113,6 +113,10 @@ unprivileged = ["--reuid=65534", "--regid=65534", "--clear-groups"]
 if program("setpriv") and os.geteuid() == 0 and runs(
         program("setpriv"), *unprivileged, *wrapper.split(), config.hdrtune_path, "--version"):
     config.available_features.add("setpriv")
+# Mixed static libraries: clang's -flto writes LLVM bitcode, not ELF.
+if program("clang") and runs(program("clang"), "-flto", "-c", "-x", "c", "-o", os.devnull,
+                               "/dev/null"):
+    config.available_features.add("clang-lto")
 if program("groff"):
     config.available_features.add("groff")
 # The licence-line check lists a tree's files with git.
