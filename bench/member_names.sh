@@ -41,7 +41,11 @@ measure() {
   shift 3
   local runs=()
   for _ in 1 2 3 4 5; do
-    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$tool" "$@" > /dev/null
+    # A check ends with its count on standard error, shown only on a failure.
+    if ! /usr/bin/time -f '%e %M' -o "$work/time.txt" "$tool" "$@" > /dev/null 2> "$work/errors"; then
+      cat "$work/errors" >&2
+      exit 1
+    fi
     runs+=("$(cat "$work/time.txt")")
   done
   local median
