@@ -18,7 +18,6 @@ const char program_name[] = "hdrtune";
 namespace {
 
 ErrorObserver error_observer = nullptr;
-int noted_cause = 0;
 unsigned long long errors_written = 0;
 
 // The caller's message, formatted; freed by the caller unless it is `small`.
@@ -43,7 +42,7 @@ char *format_message(char *small, std::size_t small_size, const char *format, st
 // colours or start a line that looks like one of ours. The newline that ends
 // the message is the one byte left as it is: every message ends with fixed
 // text, so it is never a name's.
-void write_line(const char *prefix, const char *message) {
+void write_line(const char *prefix, const char *message, int cause) {
   std::size_t length = std::strlen(message);
   if (length > 0 && message[length - 1] == '\n') --length;
   std::size_t prefix_length = std::strlen(program_name) + std::strlen(prefix) + 4;
@@ -67,18 +66,17 @@ void write_line(const char *prefix, const char *message) {
   std::fwrite(line, 1, at, stderr);
   // An error line is also handed on as written, with the message as the
   // caller gave it.
-  if (error_observer && std::strcmp(prefix, "Error") == 0)
-    error_observer(line, at, message, noted_cause);
+  if (error_observer && std::strcmp(prefix, "Error") == 0) error_observer(line, at, message, cause);
   if (line != small) std::free(line);
 }
 
-void report(const char *prefix, const char *format, std::va_list args) {
+void report(const char *prefix, int cause, const char *format, std::va_list args) {
   // Anything already listed must come out before the diagnostic when both
   // streams go to the same place.
   out_flush();
   char small[512];
   char *message = format_message(small, sizeof small, format, args);
-  write_line(prefix, message);
+  write_line(prefix, message, cause);
   if (message != small) std::free(message);
 }
 
@@ -88,19 +86,24 @@ void report_error(const char *format, ...) {
   ++errors_written;
   std::va_list args;
   va_start(args, format);
-  report("Error", format, args);
+  report("Error", 0, format, args);
   va_end(args);
-  noted_cause = 0;
+}
+
+void report_error_with_cause(int cause, const char *format, ...) {
+  ++errors_written;
+  std::va_list args;
+  va_start(args, format);
+  report("Error", cause, format, args);
+  va_end(args);
 }
 
 void warn(const char *format, ...) {
   std::va_list args;
   va_start(args, format);
-  report("Warning", format, args);
+  report("Warning", 0, format, args);
   va_end(args);
 }
-
-void note_error_cause(int error_number) { noted_cause = error_number; }
 
 void set_error_observer(ErrorObserver observer) { error_observer = observer; }
 

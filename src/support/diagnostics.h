@@ -14,14 +14,15 @@ void report_error(const char *format, ...) __attribute__((format(printf, 1, 2)))
 // As report_error, with "hdrtune: Warning: ".
 void warn(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// The error number behind the next error line, when its text does not say
+// As report_error, for a failure whose system error number is `cause`: the
+// observer gets it beside the line, also where the line's text does not say
 // it ("not readable" for a running program that may not be written, say).
-// The next report_error hands it to the observer and forgets it.
-void note_error_cause(int error_number);
+void report_error_with_cause(int cause, const char *format, ...)
+    __attribute__((format(printf, 2, 3)));
 
 // Called with each error line as written to stderr (and its length with the
 // newline), the caller's message as formatted, before its control bytes were
-// escaped for stderr, and the noted cause, or 0.
+// escaped for stderr, and its cause, or 0.
 using ErrorObserver = void (*)(const char *line, std::size_t length, const char *message,
                                int cause);
 void set_error_observer(ErrorObserver observer);

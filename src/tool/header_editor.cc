@@ -193,8 +193,8 @@ int apply_and_write(const RunOptions &options, const char *display_name, Positio
   if (!options.dry_run) {
     int error = file_write(file, offset, edited.bytes, edited.size);
     if (error != 0) {
-      note_error_cause(error);
-      report_error("%s: Failed to update ELF header: %s\n", display_name, std::strerror(error));
+      report_error_with_cause(error, "%s: Failed to update ELF header: %s\n", display_name,
+                              std::strerror(error));
       return 1;
     }
   }

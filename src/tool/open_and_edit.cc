@@ -22,8 +22,8 @@ namespace hdrtune {
 namespace {
 
 void report_could_not_locate(const char *path, int error) {
-  note_error_cause(error);
-  report_error("Could not locate '%s'.  System error message: %s\n", path, std::strerror(error));
+  report_error_with_cause(error, "Could not locate '%s'.  System error message: %s\n", path,
+                          std::strerror(error));
 }
 
 // Only a regular file is opened: opening a device or a FIFO can block or
@@ -138,8 +138,8 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
     } else {
       // A running program opened for writing fails with ETXTBSY: the record
       // gives the reason the line leaves out.
-      if (failure == OpenFailure::not_openable) note_error_cause(open_error);
-      report_error("Input file '%s' is not readable\n", target.path);
+      int cause = failure == OpenFailure::not_openable ? open_error : 0;
+      report_error_with_cause(cause, "Input file '%s' is not readable\n", target.path);
     }
     return EditOutcome::not_opened;
   }

@@ -118,8 +118,7 @@ void report_unreadable_directory(TreeWalk *walk, const char *path) {
   int error = errno;
   PlaceScope place;
   current_place.file = path;
-  note_error_cause(error);
-  report_error("%s: cannot read directory: %s\n", path, std::strerror(error));
+  report_error_with_cause(error, "%s: cannot read directory: %s\n", path, std::strerror(error));
   walk->status = 1;
 }
 
@@ -227,8 +226,8 @@ void report_failed_look(TreeWalk *walk, int fd, const char *what, int error) {
   if (pending_interrupt() || (identify(fd, &id) && !S_ISREG(id.mode))) return;
   PlaceScope place;
   current_place.file = walk->path.text;
-  note_error_cause(error);
-  report_error("%s: cannot %s file: %s\n", walk->path.text, what, std::strerror(error));
+  report_error_with_cause(error, "%s: cannot %s file: %s\n", walk->path.text, what,
+                          std::strerror(error));
   walk->status = 1;
 }
 
@@ -245,15 +244,15 @@ int descriptor_to_edit(TreeWalk *walk, int dir_fd, const char *name, int look) {
   close(look);
   int fd = openat(dir_fd, name, O_RDWR | file_open_flags);
   if (fd >= 0) return fd;
+  int error = errno;
   // Swapped for a link or removed meantime: no longer a file of the tree.
   // One on another mount (mounted read-only, say) is that mount's.
-  if (errno == ELOOP || errno == ENOENT) return -1;
+  if (error == ELOOP || error == ENOENT) return -1;
   Identity id;
   if (identify_at(dir_fd, name, &id) && !same_mount(id, walk->top)) {
     report_other_mount(walk->path.text);
   } else {
-    note_error_cause(errno);
-    report_error("Input file '%s' is not readable\n", walk->path.text);
+    report_error_with_cause(error, "Input file '%s' is not readable\n", walk->path.text);
     walk->status = 1;
   }
   return -1;
@@ -290,8 +289,7 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
     // A name swapped for a link in the meantime is passed over like any
     // link, and one removed meantime is no longer part of the tree.
     if (errno == ELOOP || errno == ENOENT) return;
-    note_error_cause(errno);
-    report_error("Input file '%s' is not readable\n", path);
+    report_error_with_cause(errno, "Input file '%s' is not readable\n", path);
     walk->status = 1;
     return;
   }
