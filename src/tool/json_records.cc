@@ -135,14 +135,17 @@ FieldValues values_of(const ElfHeader &header) {
   return {header.e_machine, header.e_type, header.osabi, header.abi_version, header.e_flags};
 }
 
+// The values as the edit leaves them: each output value asked, as the
+// listing's lines show it written, in place of the header's own.
 FieldValues values_after(const ElfHeader &header, const HeaderEditSettings &s) {
-  FieldValues v = values_of(header);
-  if (s.output_machine != -1) v.machine = s.output_machine & 0xffff;
-  if (s.output_type != -1) v.type = s.output_type & 0xffff;
-  if (s.output_osabi != -1) v.osabi = s.output_osabi & 0xff;
-  if (s.output_abi_version != -1) v.abi_version = s.output_abi_version & 0xff;
-  if (s.output_flags.given) v.flags = (v.flags & ~s.output_flags.mask) | s.output_flags.value;
-  return v;
+  const OutputFields fields = output_fields(header, s);
+  std::int64_t after[5];
+  for (int i = 0; i < 5; ++i) {
+    const OutputField &f = fields.rows[i];
+    after[i] = f.wanted == -1 ? f.found : f.wanted;
+  }
+  return {static_cast<int>(after[0]), static_cast<int>(after[1]), static_cast<int>(after[2]),
+          static_cast<int>(after[3]), static_cast<std::uint32_t>(after[4])};
 }
 
 void field_values(const FieldValues &v, bool as_object) {

@@ -60,16 +60,6 @@ void print_name(const char *name) {
   out_text(": ");
 }
 
-// One output value beside what the header holds; `wanted` is -1 when the
-// value was not asked, and otherwise the whole field as it would be written
-// (cut to the field's width; for flags, the bits under `mask` replaced).
-struct OutputField {
-  ListField field;
-  std::int64_t found;
-  std::int64_t wanted;
-  std::uint32_t mask;
-};
-
 std::int64_t as_stored(std::int32_t value, std::int32_t mask) {
   return value == -1 ? -1 : value & mask;
 }
@@ -78,13 +68,7 @@ std::int64_t flags_as_stored(std::uint32_t found, const MaskedFlags &flags) {
   return flags.given ? std::int64_t{(found & ~flags.mask) | flags.value} : -1;
 }
 
-// The output values in the order lines show them, and the machine that
-// names the header's OSABI before and after the edit.
-struct OutputFields {
-  OutputField rows[5];
-  std::int32_t old_machine;
-  std::int32_t new_machine;
-};
+}  // namespace
 
 OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s) {
   return {
@@ -100,6 +84,8 @@ OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s)
       header.e_machine,
       s.output_machine == -1 ? header.e_machine : s.output_machine & 0xffff};
 }
+
+namespace {
 
 // ", mask MASK" after flags compared under a mask that leaves bits out.
 void print_mask(ListField field, std::uint32_t mask, const char *before, const char *after) {

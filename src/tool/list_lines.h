@@ -17,6 +17,26 @@ enum class ListField { elf_class, machine, type, osabi, abi_version, flags };
 // this.
 const char *value_name(ListField field, std::int64_t value, std::int32_t e_machine);
 
+// One output value beside what the header holds; `wanted` is -1 when the
+// value was not asked, and otherwise the whole field as it would be written
+// (cut to the field's width; for flags, the bits under `mask` replaced).
+struct OutputField {
+  ListField field;
+  std::int64_t found;
+  std::int64_t wanted;
+  std::uint32_t mask;
+};
+
+// The output values in the order lines and records show them (machine, type,
+// OSABI, ABI version, flags), and the machine that names the header's OSABI
+// before and after the edit.
+struct OutputFields {
+  OutputField rows[5];
+  std::int32_t old_machine;
+  std::int32_t new_machine;
+};
+OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s);
+
 // NAME: unchanged
 void list_unchanged(const char *name);
 // NAME: passed over (WHY)
