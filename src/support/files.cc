@@ -196,7 +196,7 @@ static int wait_for_lock(void *context) {
 // every flock; editing there unlocked is all that can be done.
 static LockOutcome lock_refused(const PositionedFile *file, int error) {
   if (error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP) return LockOutcome::not_supported;
-  report_error("%s: cannot lock file: %s\n", file->path, std::strerror(error));
+  report_error_with_cause(error, "%s: cannot lock file: %s\n", file->path, std::strerror(error));
   return LockOutcome::failed;
 }
 
@@ -225,7 +225,8 @@ bool file_size_changed(const PositionedFile *file) {
 int close_edited_file(PositionedFile *file) {
   int status = 0;
   if (close(file->fd) != 0) {
-    report_error("%s: Failed to close file: %s\n", file->path, std::strerror(errno));
+    report_error_with_cause(errno, "%s: Failed to close file: %s\n", file->path,
+                            std::strerror(errno));
     status = 1;
   }
   std::free(file->path);
