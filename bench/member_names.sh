@@ -6,6 +6,8 @@
 #   its start: under 2 s and under 4 MiB peak RSS (an edit; a check shows
 #   what reading the names costs without the 320,000 writes, and the same
 #   names referenced in ascending order what the order costs);
+#   the same 320,000 names referenced in random order: a check under 0.5 s
+#   and under 4 MiB peak RSS;
 #   8,000 members named "#1/1048576", each a short name in a mebibyte that
 #   is a hole: under 1 s.
 # Each row is the median of 5 runs. Usage: member_names.sh [path/to/hdrtune]
@@ -32,6 +34,7 @@ trap 'rm -rf "$work"' EXIT
 yaml2obj "$root/test/cli/Inputs/elf.yaml" -o "$work/obj.o"
 python3 "$root/bench/make-name-archive.py" descending 320000 "$work/obj.o" "$work/descending.a"
 python3 "$root/bench/make-name-archive.py" ascending 320000 "$work/obj.o" "$work/ascending.a"
+python3 "$root/bench/make-name-archive.py" random 320000 "$work/obj.o" "$work/random.a"
 python3 "$root/bench/make-name-archive.py" sparse-bsd 8000 "$work/obj.o" "$work/sparse-bsd.a"
 
 # measure LABEL SECONDS KIB ARGS...: median wall time and peak RSS of 5 runs,
@@ -61,4 +64,6 @@ measure() {
 measure "320,000 long names, descending: edit" 2 4096 --output-osabi FreeBSD "$work/descending.a"
 measure "320,000 long names, descending: check" 2 4096 --check --output-osabi FreeBSD "$work/descending.a"
 measure "320,000 long names, ascending: edit" 2 4096 --output-osabi FreeBSD "$work/ascending.a"
+# The members' own OSABI: the check passes, having read every name.
+measure "320,000 long names, random order: check" 0.5 4096 --check --output-osabi none "$work/random.a"
 measure "8,000 sparse 1 MiB #1/N names: edit" 1 0 --output-osabi FreeBSD "$work/sparse-bsd.a"

@@ -73,28 +73,43 @@ static ReadOutcome copy_from_window(const PositionedFile *file, std::uint64_t of
   return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
 }
 
+// Reads the bytes straight from the file into buffer, the window untouched.
+static ReadOutcome read_around_window(const PositionedFile *file, std::uint64_t offset,
+                                      void *buffer, std::size_t size, std::size_t *got) {
+  ssize_t n = read_fully(file->fd, static_cast<unsigned char *>(buffer), size, offset);
+  if (n < 0) return ReadOutcome::failed;
+  *got = static_cast<std::size_t>(n);
+  return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
+}
+
 // Bytes the window does not hold: the window is refilled from offset, or,
 // for a read too large for it, the bytes come straight from the file.
 static ReadOutcome read_past_window(PositionedFile *file, std::uint64_t offset, void *buffer,
                                     std::size_t size, std::size_t *got) {
-  if (size > file->window_capacity) {
-    ssize_t n = read_fully(file->fd, static_cast<unsigned char *>(buffer), size, offset);
-    if (n < 0) return ReadOutcome::failed;
-    *got = static_cast<std::size_t>(n);
-    return *got == size ? ReadOutcome::whole : ReadOutcome::short_read;
-  }
+  if (size > file->window_capacity) return read_around_window(file, offset, buffer, size, got);
   if (!refill_window(file, offset, size)) return ReadOutcome::failed;
   return copy_from_window(file, offset, buffer, size, got);
+}
+
+static bool read_reachable(std::uint64_t offset, std::size_t size) {
+  if (offset <= largest_file_offset && size <= largest_file_offset - offset) return true;
+  errno = EINVAL;
+  return false;
 }
 
 ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer, std::size_t size,
                       std::size_t *got) {
   *got = 0;
-  if (offset > largest_file_offset || size > largest_file_offset - offset) {
-    errno = EINVAL;
-    return ReadOutcome::failed;
-  }
+  if (!read_reachable(offset, size)) return ReadOutcome::failed;
   if (!window_holds(file, offset, size)) return read_past_window(file, offset, buffer, size, got);
+  return copy_from_window(file, offset, buffer, size, got);
+}
+
+ReadOutcome file_read_beside_window(const PositionedFile *file, std::uint64_t offset, void *buffer,
+                                    std::size_t size, std::size_t *got) {
+  *got = 0;
+  if (!read_reachable(offset, size)) return ReadOutcome::failed;
+  if (!window_holds(file, offset, size)) return read_around_window(file, offset, buffer, size, got);
   return copy_from_window(file, offset, buffer, size, got);
 }
 

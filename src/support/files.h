@@ -45,6 +45,12 @@ inline bool offset_reachable(std::uint64_t offset) { return offset <= largest_fi
 
 ReadOutcome file_read(PositionedFile *file, std::uint64_t offset, void *buffer, std::size_t size,
                       std::size_t *got);
+// As file_read, but the window is never refilled: bytes it does not hold
+// come straight from the file. For a second run of reads elsewhere in the
+// file (an archive's long-name table) that would otherwise evict what the
+// window holds for the first (the member headers).
+ReadOutcome file_read_beside_window(const PositionedFile *file, std::uint64_t offset, void *buffer,
+                                    std::size_t size, std::size_t *got);
 // Writes all of data at offset. Returns 0, or the error number of the write
 // that failed (a write that can't make progress counts as ENOSPC).
 int file_write(PositionedFile *file, std::uint64_t offset, const void *data, std::size_t size);

@@ -80,6 +80,28 @@ TEST_F(PositionedFileTest, ReadsLargerThanTheWindowGoStraightToTheFile) {
   EXPECT_EQ(read(40, 30, ReadOutcome::short_read), original.substr(40));
 }
 
+// A read beside the window takes what the window holds from it and the rest
+// from the file, and leaves the window as it was.
+TEST_F(PositionedFileTest, ReadsBesideTheWindowNeverRefillIt) {
+  auto read_beside = [this](std::uint64_t offset, std::size_t size, ReadOutcome expected) {
+    std::string bytes(size, '?');
+    std::size_t got = 99;
+    EXPECT_EQ(file_read_beside_window(&file, offset, bytes.data(), size, &got), expected);
+    bytes.resize(got);
+    return bytes;
+  };
+  EXPECT_EQ(read(4, 8, ReadOutcome::whole), original.substr(4, 8));  // fills [4, 20)
+  change_behind(0, std::string(64, 'x'));
+  EXPECT_EQ(read_beside(6, 10, ReadOutcome::whole), original.substr(6, 10)) << "a hit";
+  EXPECT_EQ(read_beside(40, 8, ReadOutcome::whole), "xxxxxxxx");
+  EXPECT_EQ(read_beside(18, 4, ReadOutcome::whole), "xxxx") << "across the window's end";
+  EXPECT_EQ(read_beside(60, 8, ReadOutcome::short_read), "xxxx");
+  EXPECT_EQ(read_beside(largest_file_offset, 2, ReadOutcome::failed), "");
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_EQ(file.window_start, 4u);
+  EXPECT_EQ(read(4, 16, ReadOutcome::whole), original.substr(4, 16)) << "the window is kept";
+}
+
 TEST_F(PositionedFileTest, TheEndOfTheFileIsAShortReadNeverAnError) {
   EXPECT_EQ(read(60, 8, ReadOutcome::short_read), original.substr(60));
   EXPECT_EQ(read(64, 8, ReadOutcome::short_read), "");
