@@ -254,6 +254,25 @@ static int refuse_command_line(const RunOptions &options) {
   return status;
 }
 
+// Fills `options` from the command line; false when it can't be run, after
+// the error lines and the usage text that say why.
+static bool scan_command_line(RunOptions *options, int argc, char **argv) {
+  scan_output_modes(options, argc, argv);
+  if (options->json) {
+    start_json_records(*options);
+    // The scanner's complaints are error lines too, each with its record.
+    set_complaint_observer(count_written_error_line);
+  }
+  bool scanned = true;
+  int code;
+  while (scanned && (code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
+    scanned = apply_option(options, code, optarg);
+  set_complaint_observer(nullptr);
+  if (!scanned) return false;
+  if (optind == argc) return print_usage(stderr, false), false;
+  return settle_run_kind(options);
+}
+
 int tool_main(int argc, char **argv) {
   if (!standard_descriptors_held()) return 1;
   std::setlocale(LC_MESSAGES, "");
@@ -262,19 +281,7 @@ int tool_main(int argc, char **argv) {
   expanded_argv = argv;
 
   RunOptions options;
-  scan_output_modes(&options, argc, argv);
-  if (options.json) {
-    start_json_records(options);
-    // The scanner's complaints are error lines too, each with its record.
-    set_complaint_observer(count_written_error_line);
-  }
-  int code;
-  while ((code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
-    if (!apply_option(&options, code, optarg)) return refuse_command_line(options);
-  set_complaint_observer(nullptr);
-
-  if (optind == argc) return print_usage(stderr, false), refuse_command_line(options);
-  if (!settle_run_kind(&options)) return refuse_command_line(options);
+  if (!scan_command_line(&options, argc, argv)) return refuse_command_line(options);
   set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
 
