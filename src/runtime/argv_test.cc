@@ -171,7 +171,10 @@ TEST(ExpandResponseFiles, BlankFilesVanishAndUnreadableOnesStay) {
   std::string missing = testing::TempDir() + "argv_test_missing";
   std::remove(missing.c_str());
   CommandLine line;
-  std::string directory = "@" + testing::TempDir();
+  // Appended, not "@" + ...: GCC 12 warns wrongly (-Wrestrict) about the
+  // inlined operator+ of a literal and a temporary string at -O3.
+  std::string directory = "@";
+  directory += testing::TempDir();
   // Nothing but a regular file is read: a FIFO with no writer must not block.
   std::string fifo = testing::TempDir() + "argv_test_fifo";
   std::remove(fifo.c_str());
@@ -195,7 +198,9 @@ TEST(ExpandResponseFiles, LeavesTheVectorAloneWhenNothingIsExpanded) {
 TEST(ExpandResponseFilesDeathTest, HandlesAtMost1999AtArguments) {
   CommandLine line;
   Words strings{"prog"};
-  strings.insert(strings.end(), 1999, "@" + testing::TempDir() + "argv_test_missing");
+  std::string missing = "@";
+  missing += testing::TempDir() + "argv_test_missing";
+  strings.insert(strings.end(), 1999, missing);
   make_command_line(&line, strings);
   EXPECT_EQ(expand(&line).size(), 2000u);
 

@@ -37,7 +37,9 @@ const std::uint16_t char_class_table[256] = {
       BYTE_MAP_ROW(map, 176), BYTE_MAP_ROW(map, 192), BYTE_MAP_ROW(map, 208),                      \
       BYTE_MAP_ROW(map, 224), BYTE_MAP_ROW(map, 240)
 #define LOWER_OF(b) static_cast<unsigned char>((b) >= 'A' && (b) <= 'Z' ? (b) + 32 : (b))
-#define UPPER_OF(b) static_cast<unsigned char>((b) >= 'a' && (b) <= 'z' ? (b)-32 : (b))
+// Clearing bit 5 upper-cases an ASCII letter; written so, not as "(b) - 32",
+// so that every clang-format version lays the line out alike.
+#define UPPER_OF(b) static_cast<unsigned char>((b) >= 'a' && (b) <= 'z' ? (b) ^ 0x20 : (b))
 
 const unsigned char to_lower_table[256] = {BYTE_MAP(LOWER_OF)};
 const unsigned char to_upper_table[256] = {BYTE_MAP(UPPER_OF)};

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/alloc.h"
+
 namespace hdrtune {
 
 char *optarg = nullptr;
@@ -50,12 +52,29 @@ struct LongMatch {
   bool ambiguous = false;
 };
 
+ComplaintObserver complaint_observer = nullptr;
+
+// The line is formatted whole before it is written, so that an observer gets
+// exactly the bytes stderr got.
 __attribute__((format(printf, 1, 2))) void complain(const char *format, ...) {
   if (!opterr) return;
+  char small[512];
   va_list args;
   va_start(args, format);
-  std::vfprintf(stderr, format, args);
+  int length = std::vsnprintf(small, sizeof small, format, args);
   va_end(args);
+  if (length < 0) return;
+  std::size_t size = static_cast<std::size_t>(length);
+  char *line = small;
+  if (size >= sizeof small) {
+    line = static_cast<char *>(alloc_or_die(size + 1));
+    va_start(args, format);
+    std::vsnprintf(line, size + 1, format, args);
+    va_end(args);
+  }
+  std::fwrite(line, 1, size, stderr);
+  if (complaint_observer) complaint_observer(line, size);
+  if (line != small) std::free(line);
 }
 
 // A lone "-" is an operand, as is anything not starting with '-'.
@@ -359,5 +378,7 @@ int getopt_long_only(int argc, char **argv, const char *optstring, const option 
                      int *longindex) {
   return scan_options(argc, argv, optstring, longopts, longindex, true);
 }
+
+void set_complaint_observer(ComplaintObserver observer) { complaint_observer = observer; }
 
 }  // namespace hdrtune

@@ -2,6 +2,8 @@
 // options.h - command-line option scanner (short, long and long-only forms).
 #pragma once
 
+#include <cstddef>
+
 namespace hdrtune {
 
 // One entry of a long option table; the table ends with a null name.
@@ -20,6 +22,11 @@ extern char *optarg;
 extern int optind;
 extern int opterr;
 extern int optopt;
+
+// Called with each complaint the scanner writes to stderr (while opterr is
+// set), its newline included, after it was written.
+using ComplaintObserver = void (*)(const char *line, std::size_t length);
+void set_complaint_observer(ComplaintObserver observer);
 
 // The scanner may reorder the pointers of argv (never the strings).
 int getopt(int argc, char **argv, const char *optstring);

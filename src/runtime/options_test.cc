@@ -37,16 +37,19 @@ std::string scan(Entry entry, const char *optstring, std::vector<std::string> wo
     int code = entry == Short  ? getopt(argc, argv.data(), optstring)
                : entry == Long ? getopt_long(argc, argv.data(), optstring, table, nullptr)
                                : getopt_long_only(argc, argv.data(), optstring, table, nullptr);
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about the
+    // inlined operator+ of a literal and a temporary string at -O3.
     out += render(code);
-    if (optarg) out += "=" + std::string(optarg);
-    if (code == '?' || code == ':') out += "/" + render(optopt);
+    if (optarg) out.append("=").append(optarg);
+    if (code == '?' || code == ':') out.append("/").append(render(optopt));
     out += " ";
     if (code == -1) break;
   }
-  out += "@" + std::to_string(optind);
-  for (int i = 1; i < argc; ++i) out += " " + std::string(argv[i]);
+  out.append("@").append(std::to_string(optind));
+  for (int i = 1; i < argc; ++i) out.append(" ").append(argv[i]);
   std::string message = testing::internal::GetCapturedStderr();
-  return message.empty() ? out : out + " | " + message;
+  if (!message.empty()) out.append(" | ").append(message);
+  return out;
 }
 
 // Names that share prefixes, with and without arguments, and two long names

@@ -8,7 +8,10 @@
 // a full non-blocking pipe is waited on, so that a line of the list is never
 // lost or torn while the reader is slow. Bytes are held until the buffer is
 // full, or until the end of each line when standard output is a terminal, and
-// whatever is held is written at exit.
+// whatever is held is written at exit. Only whole lines are written before
+// then, each record being one line: a failed write leaves no torn record
+// with more output after it, and a line longer than the buffer is held whole
+// and written in one call.
 #pragma once
 
 #include <cstddef>

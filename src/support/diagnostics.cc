@@ -105,6 +105,17 @@ void warn(const char *format, ...) {
   va_end(args);
 }
 
+void count_written_error_line(const char *line, std::size_t length) {
+  ++errors_written;
+  if (!error_observer) return;
+  char small[512];
+  char *message = length < sizeof small ? small : static_cast<char *>(alloc_or_die(length + 1));
+  std::memcpy(message, line, length);
+  message[length] = '\0';
+  error_observer(line, length, message, 0);
+  if (message != small) std::free(message);
+}
+
 void set_error_observer(ErrorObserver observer) { error_observer = observer; }
 
 unsigned long long error_count() { return errors_written; }

@@ -27,6 +27,10 @@ using ErrorObserver = void (*)(const char *line, std::size_t length, const char 
                                int cause);
 void set_error_observer(ErrorObserver observer);
 
+// Counts a line another part already wrote to stderr (the option scanner's
+// complaints) as an error line, and hands it to the observer as its message.
+void count_written_error_line(const char *line, std::size_t length);
+
 // How many error lines were written so far.
 unsigned long long error_count();
 

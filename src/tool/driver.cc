@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "runtime/alloc.h"
 #include "runtime/argv.h"
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
@@ -65,7 +66,7 @@ const option long_option_table[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-void show_usage(std::FILE *stream, int status) {
+static void print_usage(std::FILE *stream, bool with_report_line) {
   std::fprintf(stream, "Usage: %s <option(s)> elffile(s)\n", program_name);
   std::fprintf(stream, " Update the ELF header of ELF files\n");
   std::fprintf(stream, " The options are:\n");
@@ -89,7 +90,11 @@ void show_usage(std::FILE *stream, int status) {
                "  -h --help                   Display this information\n"
                "  -v --version                Display the version number of %s\n",
                program_name);
-  if (status == 0) std::fprintf(stream, "Report bugs to %s\n", report_address);
+  if (with_report_line) std::fprintf(stream, "Report bugs to %s\n", report_address);
+}
+
+void show_usage(std::FILE *stream, int status) {
+  print_usage(stream, status == 0);
   std::exit(status);
 }
 
@@ -103,7 +108,8 @@ void show_version(const char *name) {
   std::exit(0);
 }
 
-// Stores one option's value; returns false after a keyword was refused.
+// Stores one option's value; returns false after a keyword was refused or
+// an option the scanner could not take.
 static bool apply_option(RunOptions *options, int code, const char *argument) {
   HeaderEditSettings &s = options->settings;
   std::int32_t value;
@@ -138,7 +144,7 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case 'r': options->recursive = true; return true;
     case 'v': show_version(program_name);
     case 'h': show_usage(stdout, 0);
-    default: show_usage(stderr, 1);
+    default: print_usage(stderr, false); return false;
   }
 }
 
@@ -175,24 +181,25 @@ static void set_broken_pipe_action(bool writes_files) {
   end_by_signal(signal);
 }
 
-// What the options imply for one another, once all are known; usage when
-// nothing would be written or checked.
-static void settle_run_kind(RunOptions *options) {
+// What the options imply for one another, once all are known; usage and
+// false when nothing would be written or checked.
+static bool settle_run_kind(RunOptions *options) {
   // A dry run shows what the real run would write; records alone list as
   // --list does, and a check's records show what its lines would show.
   if (options->dry_run || (options->json && !options->check)) options->list = true;
   bool has_output = has_output_value(options->settings);
   if (options->check) {
-    if (!has_output) show_usage(stderr, 1);
+    if (!has_output) return print_usage(stderr, false), false;
     // A check compares and writes nothing. The input conditions choose the
     // headers to check: one they refuse is left out, not a difference.
     options->read_only = true;
     options->skip_unmatched = true;
   } else if (!has_output) {
-    if (!options->list) show_usage(stderr, 1);
+    if (!options->list) return print_usage(stderr, false), false;
     // Nothing to write: list what the headers hold, reading only.
     options->read_only = true;
   }
+  return true;
 }
 
 // A check tells a failure from a difference: 2 once an error line was
@@ -216,6 +223,56 @@ static bool standard_descriptors_held() {
   return false;
 }
 
+// Whether --check and --json stand among the options, wherever they stand:
+// a silent scan ahead of the real one, so that an error met before either
+// is reached is still answered as they ask. A word after "--" or the value
+// of an option is no option, as in the real scan. The scanner moves the
+// words it scans, so it scans a copy of the vector.
+static void scan_output_modes(RunOptions *options, int argc, char **argv) {
+  std::size_t size = (static_cast<std::size_t>(argc) + 1) * sizeof *argv;
+  auto **words = static_cast<char **>(alloc_or_die(size));
+  std::memcpy(words, argv, size);
+  opterr = 0;
+  int code;
+  while ((code = getopt_long(argc, words, "hvr", long_option_table, nullptr)) != -1) {
+    if (code == option_check) options->check = true;
+    if (code == option_json) options->json = true;
+  }
+  opterr = 1;
+  optind = 0;
+  std::free(words);
+}
+
+// A command line that can't be run: 2 under --check, whose 1 says a header
+// differs; with --json, the summary after the error records.
+static int refuse_command_line(const RunOptions &options) {
+  int status = options.check ? 2 : 1;
+  if (options.json) {
+    json_summary_record(status, 0);
+    out_flush();
+  }
+  return status;
+}
+
+// Fills `options` from the command line; false when it can't be run, after
+// the error lines and the usage text that say why.
+static bool scan_command_line(RunOptions *options, int argc, char **argv) {
+  scan_output_modes(options, argc, argv);
+  if (options->json) {
+    start_json_records(*options);
+    // The scanner's complaints are error lines too, each with its record.
+    set_complaint_observer(count_written_error_line);
+  }
+  bool scanned = true;
+  int code;
+  while (scanned && (code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
+    scanned = apply_option(options, code, optarg);
+  set_complaint_observer(nullptr);
+  if (!scanned) return false;
+  if (optind == argc) return print_usage(stderr, false), false;
+  return settle_run_kind(options);
+}
+
 int tool_main(int argc, char **argv) {
   if (!standard_descriptors_held()) return 1;
   std::setlocale(LC_MESSAGES, "");
@@ -224,15 +281,9 @@ int tool_main(int argc, char **argv) {
   expanded_argv = argv;
 
   RunOptions options;
-  int code;
-  while ((code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
-    if (!apply_option(&options, code, optarg)) return 1;
-
-  if (optind == argc) show_usage(stderr, 1);
-  settle_run_kind(&options);
+  if (!scan_command_line(&options, argc, argv)) return refuse_command_line(options);
   set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
-  if (options.json) start_json_records(options);
 
   int status = 0;
   while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);

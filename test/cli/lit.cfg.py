@@ -4,7 +4,18 @@ import os
 import lit.formats
 
 config.name = "hdrtune"
-config.test_format = lit.formats.ShTest(execute_external=True)
+# Newer lit runs every script under "set -x" (older lit only with -a): the
+# trace goes to the script's standard error, where a RUN line that takes 2>&1
+# from a loop or a function would read it as the tool's own output. A first
+# line turns the trace off for good ("set -x" and "set +x" become no-ops);
+# lit still names each RUN line before it runs. A lit too old to take such a
+# line runs the scripts as they are.
+trace_off = ('set() { case "$1" in -x | +x) return 0 ;; esac; builtin set "$@"; }; '
+             'builtin set +x')
+try:
+    config.test_format = lit.formats.ShTest(execute_external=True, preamble_commands=[trace_off])
+except TypeError:
+    config.test_format = lit.formats.ShTest(execute_external=True)
 config.suffixes = [".test"]
 config.test_source_root = os.path.dirname(__file__)
 # Each lit process works in an exec root of its own (--param run=NAME, one per

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 """slow-reader.py SIGNAL OUT COMMAND...: runs COMMAND with its standard
 output on a pipe that nobody reads until COMMAND is blocked writing to it
-(the pipe is full and the process sleeps); then sends it SIGNAL, and only
+(the process sleeps in its write to the full pipe); then sends it SIGNAL, and only
 after that reads everything into OUT. Prints "status N" as a shell would
 (128 plus the signal's number for a process killed by a signal)."""
 import fcntl
@@ -28,7 +28,22 @@ def sleeping():
         return stat.read().rsplit(")", 1)[1].split()[0] == "S"
 
 
-while not (queued() >= capacity and sleeping()):
+# Blocked writing to the pipe: the kernel says so where it names the wait.
+# Elsewhere, asleep with the pipe at least half full: the tool writes whole
+# lines, each write on pages of its own, so a pipe it fills may hold well
+# short of its capacity.
+def blocked_writing():
+    try:
+        with open("/proc/%d/wchan" % child.pid) as wchan:
+            waiting_in = wchan.read().strip()
+    except OSError:
+        waiting_in = ""
+    if waiting_in not in ("", "0"):
+        return "pipe_write" in waiting_in
+    return queued() >= capacity // 2 and sleeping()
+
+
+while not blocked_writing():
     if child.poll() is not None:
         sys.exit("slow-reader: the command ended before it filled the pipe")
     time.sleep(0.01)
