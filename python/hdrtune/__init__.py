@@ -193,7 +193,7 @@ def _failure_message(errors: List[Record], status: int, stderr_text: str) -> str
     """The exception's message: the first error, or the standard error
     stream's first line, or the exit status."""
     if errors:
-        more = " (and {} more errors)".format(len(errors) - 1) if len(errors) > 1 else ""
+        more = " (and {} more)".format(len(errors) - 1) if len(errors) > 1 else ""
         return str(errors[0].get("message")) + more
     if status < 0:
         return "hdrtune was ended by signal {}".format(-status)
