@@ -157,6 +157,14 @@ class WheelFile(unittest.TestCase):
             ast.parse("if (n := 1): pass", feature_version=oldest)
 
 
+def fresh_environment(name):
+    """A new virtual environment under the work folder; its python."""
+    venv = os.path.join(ARGS.work, name)
+    shutil.rmtree(venv, ignore_errors=True)
+    run([sys.executable, "-m", "venv", venv], check=True)
+    return os.path.join(venv, "bin", "python")
+
+
 class Installed(unittest.TestCase):
     """The host's wheel installed offline into a fresh virtual environment,
     against the binary it carries run directly."""
@@ -164,10 +172,8 @@ class Installed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.wheel = build_wheel(HOST_ARCH, os.path.join(ARGS.work, "install-wheel"))
-        cls.venv = os.path.join(ARGS.work, "venv")
-        shutil.rmtree(cls.venv, ignore_errors=True)
-        run([sys.executable, "-m", "venv", cls.venv], check=True)
-        cls.python = os.path.join(cls.venv, "bin", "python")
+        cls.python = fresh_environment("venv")
+        cls.venv = os.path.dirname(os.path.dirname(cls.python))
         cls.script = os.path.join(cls.venv, "bin", "hdrtune")
         result = run([cls.python, "-m", "pip", "install", "--no-index", "--disable-pip-version-check", cls.wheel])
         if result.returncode != 0:
@@ -354,6 +360,7 @@ class Emulated(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.wheel = build_wheel(ARGS.emulated, os.path.join(ARGS.work, "wheel-" + ARGS.emulated))
+        cls.python = fresh_environment("venv-" + ARGS.emulated)
         cls.target = os.path.join(ARGS.work, "target-" + ARGS.emulated)
         shutil.rmtree(cls.target, ignore_errors=True)
         cls.files = os.path.join(ARGS.work, "files-" + ARGS.emulated)
@@ -362,7 +369,7 @@ class Emulated(unittest.TestCase):
         shutil.copyfile(host_libc(), os.path.join(cls.files, "libc.a"))
 
     def pip_install(self, *platform_options):
-        return run([sys.executable, "-m", "pip", "install", "--no-index", "--disable-pip-version-check",
+        return run([self.python, "-m", "pip", "install", "--no-index", "--disable-pip-version-check",
                     "--only-binary=:all:", "--target", self.target] + list(platform_options) + [self.wheel])
 
     def console_script(self, *args):
@@ -370,11 +377,11 @@ class Emulated(unittest.TestCase):
         that starts the binary, which goes through the emulator (as a kernel
         with qemu-user in binfmt_misc would)."""
         script = os.path.join(self.target, "bin", "hdrtune")
-        code = ("import os, runpy, sys\nreal = os.execv\n"
-                "os.execv = lambda path, argv: real(sys.argv[1], [sys.argv[1], '-0', argv[0], path] + argv[1:])\n"
+        code = ("import os, runpy, sys\nreal, emulator = os.execv, sys.argv[1]\n"
+                "os.execv = lambda path, argv: real(emulator, [emulator, '-0', argv[0], path] + argv[1:])\n"
                 "sys.argv = sys.argv[2:]\nrunpy.run_path(sys.argv[0], run_name='__main__')\n")
         environment = dict(os.environ, PYTHONPATH=self.target)
-        return run([sys.executable, "-c", code, shutil.which(ARGS.emulator), script] + list(args), env=environment,
+        return run([self.python, "-c", code, shutil.which(ARGS.emulator), script] + list(args), env=environment,
                    cwd=self.files)
 
     def test_installs_for_its_platform_and_runs_under_the_emulator(self):
