@@ -254,6 +254,19 @@ class Installed(unittest.TestCase):
         got = self.module("import pathlib\nprint(json.dumps(list(hdrtune.headers(pathlib.Path('prog')))))")
         self.assertEqual(got, want[-1:])
 
+    def test_paths_that_look_like_options_or_response_files_are_paths(self):
+        # "@prog" read as a response file would list libc.a; as a file it is
+        # not ELF.
+        with open(os.path.join(self.files, "@prog"), "w") as file:
+            file.write("libc.a\n")
+        shutil.copyfile(os.path.join(self.files, "prog"), os.path.join(self.files, "-prog"))
+        got = self.module("print(json.dumps([[r['name'], r['machine']['name']] for r in "
+                          "hdrtune.headers(['-prog', b'-prog'])]))")
+        self.assertEqual(got, [["-prog", "x86_64"]] * 2)
+        got = self.module("try:\n  list(hdrtune.headers(['@prog', b'@prog']))\n"
+                          "except hdrtune.HdrtuneError as error:\n  print(json.dumps([e['name'] for e in error.errors]))")
+        self.assertEqual(got, ["./@prog"] * 2)
+
     def test_headers_with_input_conditions(self):
         args = ["--skip-unmatched", "--input-type", "dyn", "--input-mach", "x86_64", "libc.a", "prog"]
         want = [record for record in self.json_records(*args) if record["record"] == "header"]

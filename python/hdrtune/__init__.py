@@ -134,13 +134,21 @@ def _options(function: str, given: Dict[str, Value], allowed: Iterable[str]) -> 
 
 def _command(options: List[str], recursive: bool, paths: Paths) -> List[Union[str, bytes]]:
     """The whole command line: the binary, --json, the options and the paths
-    after "--", so that a path that starts with "-" is a path."""
+    after "--", so that a path that starts with "-" (or "@") is a path."""
     if isinstance(paths, (str, bytes, os.PathLike)):
         paths = [paths]
-    operands = [os.fspath(path) for path in paths]
+    operands = [_not_a_response_file(os.fspath(path)) for path in paths]
     if not operands:
         raise ValueError("no paths given")
     return [binary_path(), "--json"] + (["--recursive"] if recursive else []) + options + ["--"] + operands
+
+
+def _not_a_response_file(path: Union[str, bytes]) -> Union[str, bytes]:
+    """The binary reads an argument "@file" as a list of arguments wherever
+    it stands; "./@file" is the file itself."""
+    if isinstance(path, bytes):
+        return b"./" + path if path.startswith(b"@") else path
+    return "./" + path if path.startswith("@") else path
 
 
 def _result(command: List[Union[str, bytes]], ok_statuses: Iterable[int], wanted: Optional[str]) -> Result:
