@@ -341,9 +341,7 @@ class PipTags(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        if not hasattr(Installed, "python"):
-            Installed.setUpClass()
-        cls.python = Installed.python
+        cls.python = fresh_environment("venv-tags")
         debug = run([cls.python, "-m", "pip", "debug", "--verbose"], check=True).stdout.decode().splitlines()
         cls.accepted = {line.strip() for line in debug if line.startswith("  ") and line.count("-") == 2}
         if not cls.accepted:
