@@ -209,6 +209,15 @@ class Installed(unittest.TestCase):
                                  command + args)
         self.assertEqual(run([self.script, "--check", "--output-osabi", "FreeBSD", "libc.a"], cwd=self.files).returncode, 1)
 
+    def test_closed_standard_descriptors_stay_closed_for_the_binary(self):
+        for descriptor in (0, 1, 2):
+            outcomes = []
+            for command in ([ARGS.binary], [self.script], [self.python, "-m", "hdrtune"]):
+                got = run(command + ["--list", "prog", "nope"], cwd=self.files,
+                          preexec_fn=lambda: os.close(descriptor))
+                outcomes.append((got.returncode, got.stdout, got.stderr))
+            self.assertEqual(outcomes, outcomes[:1] * 3, descriptor)
+
     def test_standard_input_is_passed_through(self):
         with open(os.path.join(self.files, "prog"), "rb") as stdin:
             got = run([self.script, "--list", "/dev/stdin"], stdin=stdin)

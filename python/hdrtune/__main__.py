@@ -13,8 +13,11 @@ from hdrtune import binary_path
 def main() -> None:
     """Replace this process with the bundled hdrtune and the arguments given."""
     binary = binary_path()
-    sys.stdout.flush()
-    sys.stderr.flush()
+    # A stream is None when its descriptor was closed: the binary then finds
+    # it closed too, as it would run directly.
+    for stream in (sys.stdout, sys.stderr):
+        if stream is not None:
+            stream.flush()
     # Python ignores SIGPIPE and SIGXFSZ for itself, and an ignored signal
     # stays ignored across exec; the binary gets them as any program does.
     for name in ("SIGPIPE", "SIGXFSZ"):
@@ -23,7 +26,8 @@ def main() -> None:
     try:
         os.execv(binary, ["hdrtune"] + sys.argv[1:])
     except OSError as error:
-        sys.stderr.write("hdrtune: cannot run {}: {}\n".format(binary, error.strerror))
+        if sys.stderr is not None:
+            sys.stderr.write("hdrtune: cannot run {}: {}\n".format(binary, error.strerror))
         sys.exit(126)
 
 
