@@ -172,6 +172,7 @@ def _records(command: List[Union[str, bytes]],
     reported an error, ended with another exit status or wrote no summary."""
     errors = []  # type: List[Record]
     summary = None  # type: Optional[Record]
+    read_to_the_end = False
     with tempfile.TemporaryFile() as stderr:
         process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=stderr)
         try:
@@ -183,9 +184,10 @@ def _records(command: List[Union[str, bytes]],
                     summary = record
                 else:
                     yield record
+            read_to_the_end = True
         finally:
             process.stdout.close()
-            if process.poll() is None:
+            if not read_to_the_end and process.poll() is None:
                 # The caller stopped early: SIGTERM ends the run at the next
                 # header boundary, so no header is left half written.
                 process.terminate()
