@@ -322,10 +322,15 @@ class Installed(unittest.TestCase):
         errors = [record for record in want if record["record"] == "error"]
         self.assertEqual(len(errors), 2)
         self.assertEqual(got, [errors[0]["message"] + " (and 1 more)", errors, want[-1], 1])
+        # A command-line error has its error record and a summary too.
+        want = self.json_records("--input-osabi", "Bogus", "--list", "prog")
         got = self.module("try:\n  list(hdrtune.headers('prog', input_osabi='Bogus'))\n"
                           "except hdrtune.HdrtuneError as error:\n"
                           "  print(json.dumps([str(error), error.errors, error.summary, error.exit_status]))")
-        self.assertEqual(got, ["hdrtune: Error: Unknown OSABI: Bogus", [], None, 1])
+        errors = [record for record in want if record["record"] == "error"]
+        self.assertEqual([record["message"] for record in errors], ["hdrtune: Error: Unknown OSABI: Bogus"])
+        self.assertEqual(want[-1]["exit_status"], 1)
+        self.assertEqual(got, ["hdrtune: Error: Unknown OSABI: Bogus", errors, want[-1], 1])
 
     def test_wrong_arguments_are_refused_before_anything_runs(self):
         got = self.module("out = []\n"

@@ -39,7 +39,7 @@ class HdrtuneError(Exception):
 
     ``errors`` holds the run's error records (one for each error line the
     binary wrote), ``summary`` its summary record (None when the run ended
-    before writing one, as a usage error does), ``exit_status`` the binary's
+    before writing one, as a run killed by a signal does), ``exit_status`` the binary's
     exit status (negative: the number of the signal that ended it) and
     ``stderr`` what it wrote on its standard error stream.
     """
