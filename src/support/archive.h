@@ -59,6 +59,8 @@ struct ArchiveState {
   // index); that member, when named "__.SYMDEF", is the archive's index.
   int is_bsd = 0;
   NameBuffer bsd_name;  // the last "#1/N" name read from a member's data
+  // Where the reader hands the failures it finds, each about the archive.
+  FailureSink *failures = &stderr_failures();
 };
 
 // The archive that a thin archive's members refer into, kept open while
@@ -134,7 +136,7 @@ int archive_switch_nested(NestedArchive *nested, const char *path, const FileAcc
 // opens it again.
 void archive_close_nested(NestedArchive *nested);
 // Another program changed an archive's size while it was being edited.
-void report_archive_changed(const char *path);
+void report_archive_changed(FailureSink &failures, const char *path);
 void archive_release(ArchiveState *state);
 
 }  // namespace hdrtune

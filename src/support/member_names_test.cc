@@ -176,7 +176,8 @@ TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
 TEST(DisplayName, ThreeFormsEachSizedExactly) {
   const char *archive = "some/dir/libverylongname.a";
   auto display = [&](bool is_thin, const char *nested) {
-    char *text = archive_display_name(archive, is_thin, nested, "averyveryverylongname.o/x", 23);
+    char *text = archive_display_name(archive, is_thin, nested, "averyveryverylongname.o/x", 23,
+                                      stderr_failures());
     std::string result = text;
     std::free(text);
     return result;
@@ -188,7 +189,7 @@ TEST(DisplayName, ThreeFormsEachSizedExactly) {
 }
 
 std::string path_of(const char *archive, const char *name, std::uint64_t length) {
-  char *path = thin_member_path(archive, name, length);
+  char *path = thin_member_path(archive, name, length, stderr_failures());
   std::string result = path ? path : "(none)";
   std::free(path);
   return result;

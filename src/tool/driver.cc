@@ -16,6 +16,7 @@
 #include "runtime/standard_output.h"
 #include "support/diagnostics.h"
 #include "tool/json_records.h"
+#include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 #include "tool/target_names.h"
 #include "tool/tree_walk.h"
@@ -143,10 +144,9 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
 }
 
 int edit_file(const RunOptions &options, const char *path) {
-  PlaceScope place;
-  current_place.operand = path;
-  if (options.recursive && is_directory(path)) return edit_tree(options, path);
   PathToEdit target;
+  target.place.operand = path;
+  if (options.recursive && is_directory(path)) return edit_tree(options, target.place);
   target.name = target.path = target.display_name = path;
   return open_and_edit(options, target) == EditOutcome::edited ? 0 : 1;
 }
@@ -166,12 +166,10 @@ static void set_broken_pipe_action(bool writes_files) {
 
 // Every header named in the list so far was written, and no other: say so by
 // flushing the list, then end as the signal would have ended the run.
-[[noreturn]] static void stop_interrupted(const RunOptions &options, int signal) {
-  report_error("interrupted by %s\n", interrupt_name(signal));
-  if (options.json) {
-    json_summary_record(0, signal);
-    out_flush();
-  }
+[[noreturn]] static void stop_interrupted(Reporter &reporter, int signal) {
+  fail(reporter, nullptr, 0, "interrupted by %s\n", interrupt_name(signal));
+  reporter.summary(0, signal);
+  out_flush();
   end_by_signal(signal);
 }
 
@@ -197,8 +195,8 @@ static void settle_run_kind(RunOptions *options) {
 
 // A check tells a failure from a difference: 2 once an error line was
 // written, whatever else; 1 when a header differs; 0 when all hold.
-static int check_status(int status) {
-  if (error_count() > 0) return 2;
+static int check_status(const Reporter &reporter, int status) {
+  if (reporter.counts.errors > 0) return 2;
   return status == 0 ? 0 : 1;
 }
 
@@ -214,6 +212,24 @@ static bool standard_descriptors_held() {
     report_error("standard %s is closed and /dev/null cannot be opened in its place: %s\n",
                  names[unheld], std::strerror(error));
   return false;
+}
+
+// Edits every file operand and ends the run as its reporter shows it;
+// returns the exit status.
+static int run_operands(RunOptions &options, Reporter &reporter, int argc, char **argv) {
+  options.reporter = &reporter;
+  int status = 0;
+  while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
+  if (pending_interrupt()) stop_interrupted(reporter, pending_interrupt());
+  if (options.check) status = check_status(reporter, status);
+  reporter.summary(status, 0);
+  bool prints_lines = options.list || options.check;
+  if (!out_flush() && prints_lines) {
+    fail(reporter, nullptr, 0, "standard output could not be written\n");
+    status = options.check ? 2 : 1;
+  }
+  if (options.check) reporter.check_count();
+  return status;
 }
 
 int tool_main(int argc, char **argv) {
@@ -232,20 +248,12 @@ int tool_main(int argc, char **argv) {
   settle_run_kind(&options);
   set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
-  if (options.json) start_json_records(options);
-
-  int status = 0;
-  while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
-  if (pending_interrupt()) stop_interrupted(options, pending_interrupt());
-  if (options.check) status = check_status(status);
-  if (options.json) json_summary_record(status, 0);
-  bool prints_lines = options.list || options.check;
-  if (!out_flush() && prints_lines) {
-    report_error("standard output could not be written\n");
-    status = options.check ? 2 : 1;
+  if (!options.json) {
+    TextReporter text(options.settings);
+    return run_operands(options, text, argc, argv);
   }
-  if (options.check) print_check_count();
-  return status;
+  JsonReporter json(options.settings, options.dry_run);
+  return run_operands(options, json, argc, argv);
 }
 
 }  // namespace hdrtune
