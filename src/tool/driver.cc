@@ -151,11 +151,6 @@ int edit_file(const RunOptions &options, const char *path) {
   return open_and_edit(options, target) == EditOutcome::edited ? 0 : 1;
 }
 
-// The command line after response-file expansion. It lives for the whole run;
-// holding it here keeps it reachable to the end, so leak checkers stay quiet.
-// Not static: the compiler would drop a store that nothing reads.
-char **expanded_argv = nullptr;
-
 // A run that only reads (a listing, a dry run, a check) ends as soon as the
 // reader of its output goes away, as any filter does. A run that writes
 // never stops half way through a tree for that: it goes on and reports the
@@ -232,13 +227,18 @@ static int run_operands(RunOptions &options, Reporter &reporter, int argc, char 
   return status;
 }
 
-int tool_main(int argc, char **argv) {
-  if (!standard_descriptors_held()) return 1;
-  std::setlocale(LC_MESSAGES, "");
-  std::setlocale(LC_CTYPE, "");
-  expand_response_files(&argc, &argv);
-  expanded_argv = argv;
+// The reporter is chosen once, here, for the whole run.
+static int run_with_reporter(RunOptions &options, int argc, char **argv) {
+  if (!options.json) {
+    TextReporter text(options.settings);
+    return run_operands(options, text, argc, argv);
+  }
+  JsonReporter json(options.settings, options.dry_run);
+  return run_operands(options, json, argc, argv);
+}
 
+// The options, then the operands: returns the exit status.
+static int run_command_line(int argc, char **argv) {
   RunOptions options;
   int code;
   while ((code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
@@ -248,12 +248,19 @@ int tool_main(int argc, char **argv) {
   settle_run_kind(&options);
   set_broken_pipe_action(!options.read_only && !options.dry_run);
   catch_interrupts();
-  if (!options.json) {
-    TextReporter text(options.settings);
-    return run_operands(options, text, argc, argv);
-  }
-  JsonReporter json(options.settings, options.dry_run);
-  return run_operands(options, json, argc, argv);
+  return run_with_reporter(options, argc, argv);
+}
+
+int tool_main(int argc, char **argv) {
+  if (!standard_descriptors_held()) return 1;
+  std::setlocale(LC_MESSAGES, "");
+  std::setlocale(LC_CTYPE, "");
+  char **given_argv = argv;
+  expand_response_files(&argc, &argv);
+  int status = run_command_line(argc, argv);
+  // The vector that response files made lives until here.
+  if (argv != given_argv) free_args(argv);
+  return status;
 }
 
 }  // namespace hdrtune
