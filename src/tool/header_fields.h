@@ -20,6 +20,9 @@ constexpr ListField output_field_order[] = {ListField::machine, ListField::type,
 // The field's value in the header.
 std::int64_t field_value(const ElfHeader &header, ListField field);
 
+// True when the two headers hold the same five output fields.
+bool same_output_fields(const ElfHeader &a, const ElfHeader &b);
+
 // True when an output value was asked for the field.
 bool output_asked(const HeaderEditSettings &s, ListField field);
 

@@ -105,10 +105,8 @@ void field_values(JsonBuffer *record, const ElfHeader &header, bool as_object) {
 }
 
 bool same_fields(const ElfHeader &a, const ElfHeader &b) {
-  if (a.elf_class != b.elf_class || a.data_encoding != b.data_encoding) return false;
-  for (ListField field : output_field_order)
-    if (field_value(a, field) != field_value(b, field)) return false;
-  return true;
+  return a.elf_class == b.elf_class && a.data_encoding == b.data_encoding &&
+         same_output_fields(a, b);
 }
 
 // The output values the header does not hold, as a check names them.

@@ -4,56 +4,145 @@
 // hexadecimal.
 #include "tool/list_lines.h"
 
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "runtime/char_class.h"
+#include "runtime/json_text.h"
 #include "runtime/standard_output.h"
 
 namespace hdrtune {
 
 namespace {
 
-// Starts a line with the name and ": ". One line per header, and nothing a
-// terminal acts on: a control byte in the name is written as an escape, and
-// so is a backslash, so that the escapes can be told from the name's bytes.
-void print_name(const char *name) {
-  const char *plain = name;
-  for (const char *c = name; *c; ++c) {
-    if (*c != '\\' && !is_control_byte(*c)) continue;
-    out_write(plain, static_cast<std::size_t>(c - plain));
-    out_text(*c == '\\' ? "\\\\" : control_byte_escape(*c).text);
-    plain = c + 1;
+void append(JsonBuffer *line, const char *text) { json_raw(line, text, std::strlen(text)); }
+
+void append_all(JsonBuffer *line, std::initializer_list<const char *> pieces) {
+  for (const char *piece : pieces) append(line, piece);
+}
+
+// A byte a line writes as an escape: a control byte, and a backslash, so
+// that the escapes can be told from the name's bytes.
+bool needs_escape(char c) {
+  auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7f || c == '\\';
+}
+
+// True when any of the eight bytes needs an escape: one below 0x20, 0x7f
+// or a backslash (a zero byte of w ^ byte marks that byte).
+bool word_needs_escape(std::uint64_t w) {
+  constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+  std::uint64_t del = w ^ (ones * 0x7f), backslash = w ^ (ones * '\\');
+  std::uint64_t below_space = (w - ones * 0x20) & ~w;
+  return ((below_space | ((del - ones) & ~del) | ((backslash - ones) & ~backslash)) & highs) != 0;
+}
+
+// Names seldom need an escape: eight bytes are looked at in one step.
+bool name_needs_escape(const char *name, std::size_t length) {
+  std::size_t at = 0;
+  for (; at + 8 <= length; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, name + at, 8);
+    if (word_needs_escape(word)) return true;
   }
-  out_write(plain, std::strlen(plain));
-  out_text(": ");
+  for (; at < length; ++at)
+    if (needs_escape(name[at])) return true;
+  return false;
+}
+
+// Starts a line with the name and ": ". One line per header, and nothing a
+// terminal acts on: each byte that needs it is written as an escape.
+void start_line(JsonBuffer *line, const char *name) {
+  line->length = 0;
+  std::size_t length = std::strlen(name);
+  const char *plain = name;
+  if (name_needs_escape(name, length)) {
+    for (const char *c = name; *c; ++c) {
+      if (!needs_escape(*c)) continue;
+      json_raw(line, plain, static_cast<std::size_t>(c - plain));
+      append(line, *c == '\\' ? "\\\\" : control_byte_escape(*c).text);
+      plain = c + 1;
+    }
+    length = std::strlen(plain);
+  }
+  json_raw(line, plain, length);
+  json_literal(line, ": ");
+}
+
+// Ends the line and hands it to the standard output in one piece.
+void end_line(JsonBuffer *line) {
+  json_raw(line, "\n", 1);
+  out_write(line->data, line->length);
+}
+
+// A value as a line shows it; every line shows a value through this.
+void append_value(JsonBuffer *line, ListField field, std::int64_t value, std::int32_t machine) {
+  const char *name = value_name(field, value, machine);
+  append(line, name ? name : value_text(field, value, machine).text);
 }
 
 // ", mask MASK" after flags compared under a mask that leaves bits out.
-void print_mask(ListField field, std::uint32_t mask, const char *before, const char *after) {
-  if (field == ListField::flags && mask != UINT32_MAX)
-    out_texts({before, "mask ", value_text(ListField::flags, mask, 0).text, after});
+void append_mask(JsonBuffer *line, ListField field, std::uint32_t mask, const char *before,
+                 const char *after) {
+  if (field != ListField::flags || mask == UINT32_MAX) return;
+  append_all(line, {before, "mask "});
+  append_value(line, ListField::flags, mask, 0);
+  append(line, after);
+}
+
+// Ends the line with the tail kept for the same values, if there is one.
+bool reuse_tail(JsonBuffer *line, const LineTail &tail, const ElfHeader &before,
+                const ElfHeader &after) {
+  if (!tail.valid || !same_output_fields(tail.before, before) ||
+      !same_output_fields(tail.after, after))
+    return false;
+  json_raw(line, tail.text.data, tail.text.length);
+  end_line(line);
+  return true;
+}
+
+// Keeps what the line holds from `start` on as the tail for these values,
+// and ends the line.
+void keep_tail(JsonBuffer *line, std::size_t start, LineTail *tail, const ElfHeader &before,
+               const ElfHeader &after) {
+  tail->text.length = 0;
+  json_raw(&tail->text, line->data + start, line->length - start);
+  tail->before = before;
+  tail->after = after;
+  tail->valid = true;
+  end_line(line);
 }
 
 }  // namespace
 
+TextReporter::~TextReporter() {
+  json_release(&line_);
+  for (LineTail *tail : {&listed_tail_, &changed_tail_, &checked_tail_}) json_release(&tail->text);
+}
+
 void TextReporter::unchanged(const HeaderPlace &place) {
-  print_name(place.display_name);
-  out_text("unchanged\n");
+  start_line(&line_, place.display_name);
+  append(&line_, "unchanged");
+  end_line(&line_);
 }
 
 void TextReporter::passed_over(const HeaderPlace &place, const char *why) {
-  print_name(place.display_name);
-  out_texts({"passed over (", why, ")\n"});
+  start_line(&line_, place.display_name);
+  append_all(&line_, {"passed over (", why, ")"});
+  end_line(&line_);
 }
 
 void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
   std::int32_t machine = place.header->e_machine;
-  print_name(place.display_name);
-  out_texts({"skipped (", field_text_name(skip.field), " ",
-             value_text(skip.field, skip.found, machine).text, ", wanted ",
-             value_text(skip.field, skip.wanted, machine).text});
-  print_mask(skip.field, skip.mask, ", ", "");
-  out_text(")\n");
+  start_line(&line_, place.display_name);
+  append_all(&line_, {"skipped (", field_text_name(skip.field), " "});
+  append_value(&line_, skip.field, skip.found, machine);
+  append(&line_, ", wanted ");
+  append_value(&line_, skip.field, skip.wanted, machine);
+  append_mask(&line_, skip.field, skip.mask, ", ", "");
+  append(&line_, ")");
+  end_line(&line_);
 }
 
 // The ABI version and, on most machines, the flags are 0 in nearly every
@@ -61,47 +150,61 @@ void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) 
 // ordinary files stay short.
 void TextReporter::listed(const HeaderPlace &place) {
   const ElfHeader &header = *place.header;
-  print_name(place.display_name);
-  out_texts({"machine ", value_text(ListField::machine, header.e_machine, 0).text, ", type ",
-             value_text(ListField::type, header.e_type, 0).text, ", OSABI ",
-             value_text(ListField::osabi, header.osabi, header.e_machine).text});
-  if (header.abi_version != 0) out_printf(", ABI version %d", header.abi_version);
-  if (header.e_flags != 0)
-    out_texts({", flags ", value_text(ListField::flags, header.e_flags, 0).text});
-  out_text("\n");
+  start_line(&line_, place.display_name);
+  if (reuse_tail(&line_, listed_tail_, header, header)) return;
+  std::size_t start = line_.length;
+  const char *separator = "";
+  for (ListField field : output_field_order) {
+    std::int64_t value = field_value(header, field);
+    bool always = field != ListField::abi_version && field != ListField::flags;
+    if (!always && value == 0) continue;
+    append_all(&line_, {separator, field_text_name(field), " "});
+    append_value(&line_, field, value, header.e_machine);
+    separator = ", ";
+  }
+  keep_tail(&line_, start, &listed_tail_, header, header);
 }
 
 void TextReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
   const ElfHeader &before = *place.header;
+  start_line(&line_, place.display_name);
+  if (reuse_tail(&line_, changed_tail_, before, after)) return;
+  std::size_t start = line_.length;
   const char *separator = "";
-  print_name(place.display_name);
   for (ListField field : output_field_order) {
     if (!output_asked(settings_, field)) continue;
-    out_texts({separator, field_text_name(field), " ",
-               value_text(field, field_value(before, field), before.e_machine).text, " -> ",
-               value_text(field, field_value(after, field), after.e_machine).text});
+    append_all(&line_, {separator, field_text_name(field), " "});
+    append_value(&line_, field, field_value(before, field), before.e_machine);
+    append(&line_, " -> ");
+    append_value(&line_, field, field_value(after, field), after.e_machine);
     separator = ", ";
   }
-  out_text("\n");
+  keep_tail(&line_, start, &changed_tail_, before, after);
 }
 
 void TextReporter::checked(const HeaderPlace &place, const ElfHeader &after, bool differs) {
-  print_name(place.display_name);
-  if (!differs) return out_text("as wanted\n");
+  start_line(&line_, place.display_name);
+  if (!differs) {
+    append(&line_, "as wanted");
+    return end_line(&line_);
+  }
   const ElfHeader &found = *place.header;
+  if (reuse_tail(&line_, checked_tail_, found, after)) return;
+  std::size_t start = line_.length;
   const char *separator = "";
   for (ListField field : output_field_order) {
     if (field_value(found, field) == field_value(after, field)) continue;
     // A flags value asked under a mask is shown as asked, with its mask.
     bool flags = field == ListField::flags;
-    std::int64_t wanted = flags ? settings_.output_flags.value : field_value(after, field);
-    out_texts({separator, field_text_name(field), " ",
-               value_text(field, field_value(found, field), found.e_machine).text, ", wanted ",
-               value_text(field, wanted, after.e_machine).text});
-    print_mask(field, flags ? settings_.output_flags.mask : UINT32_MAX, " (", ")");
+    append_all(&line_, {separator, field_text_name(field), " "});
+    append_value(&line_, field, field_value(found, field), found.e_machine);
+    append(&line_, ", wanted ");
+    append_value(&line_, field, flags ? settings_.output_flags.value : field_value(after, field),
+                 after.e_machine);
+    append_mask(&line_, field, flags ? settings_.output_flags.mask : UINT32_MAX, " (", ")");
     separator = "; ";
   }
-  out_text("\n");
+  keep_tail(&line_, start, &checked_tail_, found, after);
 }
 
 }  // namespace hdrtune

@@ -3,14 +3,24 @@
 // output, each failure as its line on stderr.
 #pragma once
 
+#include "runtime/json_text.h"
 #include "tool/reporter.h"
 #include "tool/run_options.h"
 
 namespace hdrtune {
 
+// The text after the name of the last line of one kind, and the values it
+// shows: the members of an archive mostly have the same values.
+struct LineTail {
+  JsonBuffer text;
+  ElfHeader before = {}, after = {};
+  bool valid = false;
+};
+
 class TextReporter final : public Reporter {
  public:
   explicit TextReporter(const HeaderEditSettings &settings) : settings_(settings) {}
+  ~TextReporter();
   // NAME: unchanged
   void unchanged(const HeaderPlace &place) override;
   // NAME: passed over (WHY)
@@ -33,6 +43,8 @@ class TextReporter final : public Reporter {
  private:
   void failure_written(const Failure &, const char *, std::size_t) override {}
   const HeaderEditSettings &settings_;
+  JsonBuffer line_;  // the line being built, written whole
+  LineTail listed_tail_, changed_tail_, checked_tail_;
 };
 
 }  // namespace hdrtune
