@@ -141,24 +141,28 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
                                std::uint64_t count) {
   std::uint64_t bytes = count * width;
   if (!archive_holds(state, offset, bytes)) {
-    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n",
+         state->file_name);
     return false;
   }
   auto *raw = static_cast<unsigned char *>(malloc_bytes(bytes ? bytes : 1));
   if (!raw) {
-    fail(*state->failures, state->file_name, 0, "Out of memory whilst trying to read archive symbol index\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory whilst trying to read archive symbol index\n");
     return false;
   }
   if (!read_whole(state->file, offset, raw, bytes)) {
     std::free(raw);
-    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n",
+         state->file_name);
     return false;
   }
   state->index_offsets =
       static_cast<std::uint64_t *>(malloc_bytes(count ? count * sizeof(std::uint64_t) : 1));
   if (!state->index_offsets) {
     std::free(raw);
-    fail(*state->failures, state->file_name, 0, "Out of memory whilst trying to convert the archive symbol index\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory whilst trying to convert the archive symbol index\n");
     return false;
   }
   for (std::uint64_t i = 0; i < count; ++i)
@@ -169,21 +173,25 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
 
 static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
   if (size == 0) {
-    fail(*state->failures, state->file_name, 0, "%s: the archive has an index but no symbols\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: the archive has an index but no symbols\n",
+         state->file_name);
     return false;
   }
   if (!archive_holds(state, offset, size)) {
-    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index symbol table\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index symbol table\n",
+         state->file_name);
     return false;
   }
   state->symbol_names = static_cast<unsigned char *>(malloc_bytes(size));
   if (!state->symbol_names) {
-    fail(*state->failures, state->file_name, 0, "Out of memory whilst trying to read archive index symbol table\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory whilst trying to read archive index symbol table\n");
     return false;
   }
   state->symbol_names_size = size;
   if (!read_whole(state->file, offset, state->symbol_names, size)) {
-    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index symbol table\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index symbol table\n",
+         state->file_name);
     return false;
   }
   return true;
@@ -194,22 +202,25 @@ static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::ui
 static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t offset,
                             std::uint64_t size) {
   if (size < width) {
-    fail(*state->failures, state->file_name, 0, "%s: the archive index is empty\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: the archive index is empty\n",
+         state->file_name);
     return false;
   }
   std::uint64_t rest = size - width;
   unsigned char count_bytes[8];
   if (!read_whole(state->file, offset, count_bytes, width)) {
-    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n",
+         state->file_name);
     return false;
   }
   std::uint64_t count = get_be(count_bytes, static_cast<int>(width));
   state->index_count = count;
   if (rest < count * width || rest < count) {
-    fail(*state->failures, state->file_name, 0, "%s: the archive index is supposed to have 0x%" PRIx64
-                 " entries of %d bytes, "
-                 "but the size is only 0x%" PRIx64 "\n",
-                 state->file_name, count, static_cast<int>(width), rest);
+    fail(*state->failures, state->file_name, 0,
+         "%s: the archive index is supposed to have 0x%" PRIx64
+         " entries of %d bytes, "
+         "but the size is only 0x%" PRIx64 "\n",
+         state->file_name, count, static_cast<int>(width), rest);
     return false;
   }
   if (!read_index_entries(state, width, offset + width, count)) return false;
@@ -220,8 +231,8 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
 int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
   std::uint64_t size = member_size(&state->header);
   if (static_cast<std::int64_t>(size) < 0) {
-    fail(*state->failures, state->file_name, 0, "%s: invalid archive header size: %" PRId64 "\n", state->file_name,
-                 static_cast<std::int64_t>(size));
+    fail(*state->failures, state->file_name, 0, "%s: invalid archive header size: %" PRId64 "\n",
+         state->file_name, static_cast<std::int64_t>(size));
     return 0;
   }
   std::uint64_t data_size = padded_size(size);
@@ -230,12 +241,14 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
   state->after_index_offset = state->next_header_offset;
   if (!read_index) {
     if (!offset_reachable(state->next_header_offset)) {
-      fail(*state->failures, state->file_name, 0, "%s: failed to skip archive symbol table\n", state->file_name);
+      fail(*state->failures, state->file_name, 0, "%s: failed to skip archive symbol table\n",
+           state->file_name);
       return 0;
     }
     // Stepped over, an index cut short would look like the archive's end.
     if (!archive_holds(state, data_offset, size)) {
-      fail(*state->failures, state->file_name, 0, "%s: archive index runs past the end of the archive\n", state->file_name);
+      fail(*state->failures, state->file_name, 0,
+           "%s: archive index runs past the end of the archive\n", state->file_name);
       return 0;
     }
   } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
@@ -252,12 +265,14 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   // bytes is normal there ("a.o/\n" and its pad).
   std::uint64_t smallest = state->is_thin ? 1 : 8;
   if (size < smallest) {
-    fail(*state->failures, state->file_name, 0, "%s: long name table is too small, (size = %" PRId64 ")\n", path,
-                 static_cast<std::int64_t>(size));
+    fail(*state->failures, state->file_name, 0,
+         "%s: long name table is too small, (size = %" PRId64 ")\n", path,
+         static_cast<std::int64_t>(size));
     return false;
   }
   if (static_cast<std::int64_t>(size) < 0) {
-    fail(*state->failures, state->file_name, 0, "%s: long name table is too big, (size = 0x%" PRIx64 ")\n", path, size);
+    fail(*state->failures, state->file_name, 0,
+         "%s: long name table is too big, (size = 0x%" PRIx64 ")\n", path, size);
     return false;
   }
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
@@ -269,9 +284,11 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   if (status == LongNameStatus::found) return true;
   long_names_release(&state->long_names);
   if (status == LongNameStatus::no_memory)
-    fail(*state->failures, state->file_name, 0, "Out of memory reading long symbol names in archive\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory reading long symbol names in archive\n");
   else
-    fail(*state->failures, state->file_name, 0, "%s: failed to read long symbol name string table\n", path);
+    fail(*state->failures, state->file_name, 0,
+         "%s: failed to read long symbol name string table\n", path);
   return false;
 }
 
@@ -317,10 +334,11 @@ int archive_read_header(ArchiveState *state, std::uint64_t offset) {
     case HeaderRead::short_or_failed:
       // A read error is not the end of the archive.
       if (offset == state->after_index_offset)
-        fail(*state->failures, state->file_name, 0, "%s: failed to read archive header following archive index\n",
-                     state->file_name);
+        fail(*state->failures, state->file_name, 0,
+             "%s: failed to read archive header following archive index\n", state->file_name);
       else
-        fail(*state->failures, state->file_name, 0, "%s: failed to read archive header\n", state->file_name);
+        fail(*state->failures, state->file_name, 0, "%s: failed to read archive header\n",
+             state->file_name);
       return -1;
   }
   if (offset == first_header_offset)

@@ -175,17 +175,20 @@ TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {
   const char *archive = "some/dir/libverylongname.a";
+  NameBuffer buffer;
   auto display = [&](bool is_thin, const char *nested) {
-    char *text = archive_display_name(archive, is_thin, nested, "averyveryverylongname.o/x", 23,
-                                      stderr_failures());
-    std::string result = text;
-    std::free(text);
-    return result;
+    return std::string(archive_display_name(&buffer, archive, is_thin, nested,
+                                            "averyveryverylongname.o/x", 23, stderr_failures()));
   };
   EXPECT_EQ(display(false, nullptr), "some/dir/libverylongname.a(averyveryverylongname.o)");
   EXPECT_EQ(display(true, nullptr), "some/dir/libverylongname.a[averyveryverylongname.o]");
   EXPECT_EQ(display(true, "some/dir/nested.a"),
             "some/dir/libverylongname.a[some/dir/nested.a(averyveryverylongname.o)]");
+  // The buffer is reused: a shorter name after a longer one ends where it should.
+  EXPECT_EQ(
+      std::string(archive_display_name(&buffer, "a", false, nullptr, "b", 1, stderr_failures())),
+      "a(b)");
+  std::free(buffer.bytes);
 }
 
 std::string path_of(const char *archive, const char *name, std::uint64_t length) {

@@ -168,89 +168,94 @@ static MemberResult edit_found_nested_member(const RunOptions &options, NestedAr
   return result;
 }
 
+// One walk of an archive: the reader of the archive, the nested archive a
+// thin archive's members refer into, and the current member's display name,
+// whose buffer serves one member after another.
+struct ArchiveWalk {
+  const RunOptions &options;
+  const HeaderPlace &place;  // the archive's
+  bool pass_over_non_elf;
+  ArchiveState outer;
+  NestedArchive nested;
+  NameBuffer display_name;
+};
+
+// The member's display name, or null after a failure that ends the walk.
+static const char *member_display_name(ArchiveWalk *walk, const char *nested_archive,
+                                       const ArchiveMember &member) {
+  const ArchiveState &outer = walk->outer;
+  Reporter &reporter = *walk->options.reporter;
+  const char *name =
+      archive_display_name(&walk->display_name, outer.file_name, outer.is_thin || nested_archive,
+                           nested_archive, member.name, member.name_length, reporter);
+  if (!name) fail(reporter, outer.file_name, 0, "%s: bad archive file name\n", outer.file_name);
+  return name;
+}
+
 // A member that lives in another archive. Whatever keeps it from being
 // edited, the thin archive's own position is intact, so the walk goes on.
 // A member whose header could not be read there is named by the nested
 // archive's path from the thin archive's table.
-static MemberResult edit_nested_reference(const RunOptions &options, const HeaderPlace &outer_place,
-                                          const ArchiveState *outer, NestedArchive *nested,
-                                          const ArchiveMember &ref) {
+static MemberResult edit_nested_reference(ArchiveWalk *walk, const ArchiveMember &ref) {
+  const ArchiveState *outer = &walk->outer;
+  NestedArchive *nested = &walk->nested;
   ArchiveMember member;
-  bool found = find_nested_member(options, outer, nested, ref, &member);
+  bool found = find_nested_member(walk->options, outer, nested, ref, &member);
   // Interrupted while waiting for the nested archive's lock: the run stops.
   if (!found && pending_interrupt()) return MemberResult::walk_ends;
   const ArchiveMember &shown = found ? member : ref;
   const char *nested_name = nested->state.file_name ? nested->state.file_name : "<corrupt>";
-  char *display_name = archive_display_name(outer->file_name, true, nested_name, shown.name,
-                                            shown.name_length, *options.reporter);
-  if (!display_name) {
-    fail(*options.reporter, outer->file_name, 0, "%s: bad archive file name\n", outer->file_name);
-    return MemberResult::walk_ends;
-  }
-  HeaderPlace place = outer_place;
+  const char *display_name = member_display_name(walk, nested_name, shown);
+  if (!display_name) return MemberResult::walk_ends;
+  HeaderPlace place = walk->place;
   place.archive = outer->file_name;
   place.nested_archive = place.file = nested->state.file_name;
   place.member = shown.name;
   place.member_length = shown.name_length;
   place.display_name = display_name;
-  MemberResult result = MemberResult::failed;
-  if (found)
-    result = edit_found_nested_member(options, nested, member, place);
-  else
+  if (!found) {
     report_nested_not_found(outer, nested, ref, display_name);
-  std::free(display_name);
-  return result;
+    return MemberResult::failed;
+  }
+  return edit_found_nested_member(walk->options, nested, member, place);
 }
 
 // What to do with each member the reader hands out; the reader alone moves
 // through the archive.
-static MemberResult handle_member(const RunOptions &options, const HeaderPlace &outer_place,
-                                  ArchiveState *outer, NestedArchive *nested,
-                                  const ArchiveMember &member, bool pass_over_non_elf) {
+static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member) {
   switch (member.kind) {
     case MemberKind::damage: return MemberResult::walk_ends;
     case MemberKind::index:
     case MemberKind::long_names: return MemberResult::edited;  // the reader took it
     case MemberKind::candidate: break;
   }
-  ++options.reporter->counts.members;
-  if (member.place == MemberPlace::nested)
-    return edit_nested_reference(options, outer_place, outer, nested, member);
-  char *display_name = archive_display_name(outer->file_name, outer->is_thin, nullptr, member.name,
-                                            member.name_length, *options.reporter);
-  if (!display_name) {
-    fail(*options.reporter, outer->file_name, 0, "%s: bad archive file name\n", outer->file_name);
-    return MemberResult::walk_ends;
-  }
-  HeaderPlace place = outer_place;
-  place.archive = outer->file_name;
+  ++walk->options.reporter->counts.members;
+  if (member.place == MemberPlace::nested) return edit_nested_reference(walk, member);
+  const char *display_name = member_display_name(walk, nullptr, member);
+  if (!display_name) return MemberResult::walk_ends;
+  HeaderPlace place = walk->place;
+  place.archive = walk->outer.file_name;
   place.member = member.name;
   place.member_length = member.name_length;
   place.display_name = display_name;
-  MemberResult result =
-      member.place == MemberPlace::own_file
-          ? edit_thin_member(options, outer, nested, member, place)
-          : edit_regular_member(options, outer, place, member, pass_over_non_elf);
-  std::free(display_name);
-  return result;
+  if (member.place == MemberPlace::own_file)
+    return edit_thin_member(walk->options, &walk->outer, &walk->nested, member, place);
+  return edit_regular_member(walk->options, &walk->outer, place, member, walk->pass_over_non_elf);
 }
 
-static int walk_members(const RunOptions &options, const HeaderPlace &place, PositionedFile *file,
-                        bool is_thin, bool pass_over_non_elf, ArchiveState *outer,
-                        NestedArchive *nested) {
-  if (archive_start(outer, place.display_name, file, is_thin) != 0) return 1;
+static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
+  if (archive_start(&walk->outer, walk->place.display_name, file, is_thin) != 0) return 1;
   int status = 0;
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.
     if (pending_interrupt()) return 1;
     ArchiveMember member;
-    switch (archive_next_member(outer, &member)) {
+    switch (archive_next_member(&walk->outer, &member)) {
       case MemberRead::member: break;
       case MemberRead::end: return status;
       case MemberRead::failed: return 1;
     }
-    MemberResult result =
-        handle_member(options, place, outer, nested, member, pass_over_non_elf);
+    MemberResult result = handle_member(walk, member);
     if (result == MemberResult::walk_ends) return 1;
     if (result == MemberResult::failed) status = 1;
   }
@@ -258,21 +263,21 @@ static int walk_members(const RunOptions &options, const HeaderPlace &place, Pos
 
 int edit_archive(const RunOptions &options, const HeaderPlace &place, PositionedFile *file,
                  bool is_thin, bool pass_over_non_elf) {
-  ArchiveState outer;
-  NestedArchive nested;
-  outer.failures = nested.state.failures = options.reporter;
+  ArchiveWalk walk{options, place, pass_over_non_elf, {}, {}, {}};
+  walk.outer.failures = walk.nested.state.failures = options.reporter;
   ++options.reporter->counts.archives;
-  int status = walk_members(options, place, file, is_thin, pass_over_non_elf, &outer, &nested);
-  archive_close_nested(&nested);
-  status |= nested.close_failed;
+  int status = walk_members(&walk, file, is_thin);
+  archive_close_nested(&walk.nested);
+  status |= walk.nested.close_failed;
   // Another program that cut or grew the archive meanwhile took no lock: the
   // walk read what was there before, and may have written past a new end.
   if (file_size_changed(file)) {
     report_archive_changed(*options.reporter, place.display_name);
     status = 1;
   }
-  archive_release(&nested.state);
-  archive_release(&outer);
+  archive_release(&walk.nested.state);
+  archive_release(&walk.outer);
+  std::free(walk.display_name.bytes);
   return status;
 }
 

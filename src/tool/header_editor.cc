@@ -94,8 +94,8 @@ void report_unmatched(FailureSink &failures, const char *display_name, const Con
     fail(failures, display_name, 0, "%s: Unmatched %s: %d is not %d\n", display_name, c.message,
          static_cast<int>(c.found), static_cast<int>(c.wanted));
   else if (c.mask == UINT32_MAX)
-    fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x\n", display_name,
-         c.message, found, wanted);
+    fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, c.message,
+         found, wanted);
   else
     fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x (mask 0x%x)\n",
          display_name, c.message, found, wanted, c.mask);
@@ -107,24 +107,19 @@ std::int32_t any_class_as_any(std::int32_t selector) {
 
 enum class Verdict { edit, unchanged, skipped, refused };
 
-// The input conditions, in their fixed order; the first that fails decides.
-// Without --input-mach each header is judged by the class its own machine
-// implies: a header that does not fit it is malformed, never skipped.
-Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
-  const ElfHeader &header = *place.header;
-  const HeaderEditSettings &s = options.settings;
-  // Retargeting to the machine the header already has is a no-op, unless a
-  // type, OSABI, ABI version or flags change was asked for as well. A check
-  // still leaves out a header that an input condition refuses: it is never
-  // "as wanted".
-  bool no_op = s.output_machine == header.e_machine && s.output_type == -1 &&
-               s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
-  if (no_op && !options.check) return Verdict::unchanged;
+// The input conditions, in their fixed order. Without --input-mach each
+// header is judged by the class its own machine implies: a header that does
+// not fit it is malformed, never skipped.
+struct InputConditions {
+  Condition items[7];
+};
+
+InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
   constexpr std::uint32_t all = UINT32_MAX;
   const MaskedFlags &flags = s.input_flags;
-  const Condition conditions[] = {
+  return {{
       {ListField::elf_class, any_class_as_any(input_class), header.elf_class, all, "input EI_CLASS",
        class_given},
       {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, all,
@@ -135,12 +130,25 @@ Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
       {ListField::abi_version, s.input_abi_version, header.abi_version, all, "EI_ABIVERSION", true},
       {ListField::flags, flags.given ? std::int64_t{flags.value} : -1, header.e_flags, flags.mask,
        "e_flags", true},
-  };
-  for (const Condition &c : conditions) {
+  }};
+}
+
+// The first input condition that fails decides.
+Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
+  const HeaderEditSettings &s = options.settings;
+  const ElfHeader &header = *place.header;
+  // Retargeting to the machine the header already has is a no-op, unless a
+  // type, OSABI, ABI version or flags change was asked for as well. A check
+  // still leaves out a header that an input condition refuses: it is never
+  // "as wanted".
+  bool no_op = s.output_machine == header.e_machine && s.output_type == -1 &&
+               s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
+  if (no_op && !options.check) return Verdict::unchanged;
+  Reporter &reporter = *options.reporter;
+  for (const Condition &c : input_conditions(s, header).items) {
     if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
     // What a real run would leave unchanged, a check does not call malformed.
     if (no_op && !c.skippable) continue;
-    Reporter &reporter = *options.reporter;
     if (options.skip_unmatched && c.skippable) {
       ++reporter.counts.skipped;
       if (options.list) reporter.skipped(place, {c.field, c.found, c.wanted, c.mask});

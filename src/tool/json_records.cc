@@ -17,41 +17,54 @@ namespace hdrtune {
 
 namespace {
 
-void begin_record(JsonBuffer *record, const char *kind) {
+// Every name and key below is a literal: its length is known where it is
+// written, and no byte of it needs an escape.
+template <std::size_t N>
+void raw_literal(JsonBuffer *record, const char (&text)[N]) {
+  json_raw(record, text, N - 1);
+}
+
+static_assert(json_format_version == 1, "the records' opening names the format");
+
+template <std::size_t N>
+void begin_record(JsonBuffer *record, const char (&kind)[N]) {
   record->length = 0;
-  json_literal(record, "{\"format\":");
-  json_number(record, json_format_version);
-  json_literal(record, ",\"record\":\"");
-  json_raw(record, kind);
-  json_literal(record, "\"");
+  raw_literal(record, "{\"format\":1,\"record\":\"");
+  raw_literal(record, kind);
+  raw_literal(record, "\"");
 }
 
 void end_record(JsonBuffer *record) {
-  json_literal(record, "}\n");
+  raw_literal(record, "}\n");
   out_write(record->data, record->length);
 }
 
-void key(JsonBuffer *record, const char *name) {
-  json_literal(record, ",\"");
-  json_raw(record, name);
-  json_literal(record, "\":");
+template <std::size_t N>
+void key(JsonBuffer *record, const char (&name)[N]) {
+  raw_literal(record, ",\"");
+  raw_literal(record, name);
+  raw_literal(record, "\":");
 }
 
-void string_field(JsonBuffer *record, const char *name, const char *bytes, std::size_t length) {
+template <std::size_t N>
+void string_field(JsonBuffer *record, const char (&name)[N], const char *bytes,
+                  std::size_t length) {
   key(record, name);
-  if (!bytes) return json_literal(record, "null");
+  if (!bytes) return raw_literal(record, "null");
   if (json_string(record, bytes, length)) return;
-  json_literal(record, ",\"");
-  json_raw(record, name);
-  json_literal(record, "_hex\":");
+  raw_literal(record, ",\"");
+  raw_literal(record, name);
+  raw_literal(record, "_hex\":");
   json_hex_string(record, bytes, length);
 }
 
-void string_field(JsonBuffer *record, const char *name, const char *text) {
+template <std::size_t N>
+void string_field(JsonBuffer *record, const char (&name)[N], const char *text) {
   string_field(record, name, text, text ? std::strlen(text) : 0);
 }
 
-void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char *name,
+template <std::size_t N>
+void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
                          const char *bytes) {
   std::size_t length = bytes ? std::strlen(bytes) : 0;
   if (cache->valid && cache->is_null == !bytes && cache->bytes.length == length &&
@@ -68,15 +81,15 @@ void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char *
   json_raw(&cache->text, record->data + start, record->length - start);
 }
 
-void number_field(JsonBuffer *record, const char *name, std::uint64_t value) {
+template <std::size_t N>
+void number_field(JsonBuffer *record, const char (&name)[N], std::uint64_t value) {
   key(record, name);
   json_number(record, value);
 }
 
 // {"number":N,"name":"KEYWORD"}, the name null where the value has none;
 // an OSABI is named as it is on e_machine.
-void value_object(JsonBuffer *record, ListField field, std::int64_t value,
-                  std::int32_t e_machine) {
+void value_object(JsonBuffer *record, ListField field, std::int64_t value, std::int32_t e_machine) {
   json_literal(record, "{\"number\":");
   json_number(record, static_cast<std::uint64_t>(value));
   json_literal(record, ",\"name\":");

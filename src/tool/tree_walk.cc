@@ -223,8 +223,8 @@ bool reached_before(TreeWalk *walk, const Identity &id) {
 void report_failed_look(TreeWalk *walk, int fd, const char *what, int error) {
   Identity id;
   if (pending_interrupt() || (identify(fd, &id) && !S_ISREG(id.mode))) return;
-  fail(*walk->options.reporter, walk->path.text, error, "%s: cannot %s file: %s\n",
-       walk->path.text, what, std::strerror(error));
+  fail(*walk->options.reporter, walk->path.text, error, "%s: cannot %s file: %s\n", walk->path.text,
+       what, std::strerror(error));
   walk->status = 1;
 }
 
@@ -281,31 +281,24 @@ bool is_to_edit(TreeWalk *walk, const Identity &id, FileKind content) {
   return !reached_before(walk, id);
 }
 
-// Looks at a regular file read-only, without a lock, and edits it only if it
-// is an ELF file or a regular archive. The descriptor that is edited is the
-// one asked where the file lives and what it is, so that nothing can stand
-// in for the file between the question and the edit.
-void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
-  const char *path = walk->path.text;
+// Opens a file of the tree to look at it; -1 when it is to be left alone
+// (after a report, unless it is no longer part of the tree).
+int open_to_look(TreeWalk *walk, int dir_fd, const char *name) {
   int fd = openat(dir_fd, name, O_RDONLY | file_open_flags);
-  if (fd < 0) {
-    // A name swapped for a link in the meantime is passed over like any
-    // link, and one removed meantime is no longer part of the tree.
-    if (errno == ELOOP || errno == ENOENT) return;
-    fail(*walk->options.reporter, path, errno, "Input file '%s' is not readable\n", path);
-    walk->status = 1;
-    return;
-  }
-  RunCounts &counts = walk->options.reporter->counts;
-  ++counts.files;
-  FileKind content = FileKind::other;
-  bool was_read = read_content(fd, &content);
-  if (!was_read) report_failed_look(walk, fd, "read", errno);
-  if (content == FileKind::other) {
-    if (was_read) ++counts.files_passed_over;
-    close(fd);
-    return;
-  }
+  if (fd >= 0) return fd;
+  int error = errno;
+  // A name swapped for a link in the meantime is passed over like any
+  // link, and one removed meantime is no longer part of the tree.
+  if (error == ELOOP || error == ENOENT) return -1;
+  const char *path = walk->path.text;
+  fail(*walk->options.reporter, path, error, "Input file '%s' is not readable\n", path);
+  walk->status = 1;
+  return -1;
+}
+
+// A file whose first bytes show an ELF file or an archive: edited through
+// the descriptor that was asked where the file lives and what it is.
+void edit_looked_at(TreeWalk *walk, int dir_fd, const char *name, int fd, FileKind content) {
   // A thin archive is never written.
   if (content != FileKind::thin_archive && (fd = descriptor_to_edit(walk, dir_fd, name, fd)) < 0)
     return;
@@ -320,8 +313,28 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
     return;
   }
   PositionedFile file;
-  adopt_descriptor(&file, fd, path, small_window_size, id.size, id.device, id.inode);
+  adopt_descriptor(&file, fd, walk->path.text, small_window_size, id.size, id.device, id.inode);
   if (edit_tree_file(walk->options, file_place(walk), &file) != 0) walk->status = 1;
+}
+
+// Looks at a regular file read-only, without a lock, and edits it only if it
+// is an ELF file or a regular archive. The descriptor that is edited is the
+// one asked where the file lives and what it is, so that nothing can stand
+// in for the file between the question and the edit.
+void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
+  int fd = open_to_look(walk, dir_fd, name);
+  if (fd < 0) return;
+  RunCounts &counts = walk->options.reporter->counts;
+  ++counts.files;
+  FileKind content = FileKind::other;
+  bool was_read = read_content(fd, &content);
+  if (!was_read) report_failed_look(walk, fd, "read", errno);
+  if (content == FileKind::other) {
+    if (was_read) ++counts.files_passed_over;
+    close(fd);
+    return;
+  }
+  edit_looked_at(walk, dir_fd, name, fd, content);
 }
 
 // The directories from the operand down to the one being read, each with its
