@@ -133,6 +133,19 @@ InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &h
   }};
 }
 
+// True when no input condition was given, and none but the class that a
+// header's own machine implies can refuse it: most runs judge only that.
+bool only_implied_class(const HeaderEditSettings &s) {
+  return s.input_class == -1 && s.output_class == either_class && s.input_machine == -1 &&
+         s.input_type == -1 && s.input_osabi == -1 && s.input_abi_version == -1 &&
+         !s.input_flags.given;
+}
+
+bool fits_implied_class(const ElfHeader &header) {
+  std::int32_t implied = class_for_machine(header.e_machine);
+  return implied == either_class || implied == header.elf_class;
+}
+
 // The first input condition that fails decides.
 Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
   const HeaderEditSettings &s = options.settings;
@@ -144,6 +157,8 @@ Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
   bool no_op = s.output_machine == header.e_machine && s.output_type == -1 &&
                s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
   if (no_op && !options.check) return Verdict::unchanged;
+  Verdict passed = no_op ? Verdict::unchanged : Verdict::edit;
+  if (only_implied_class(s) && fits_implied_class(header)) return passed;
   Reporter &reporter = *options.reporter;
   for (const Condition &c : input_conditions(s, header).items) {
     if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
@@ -157,7 +172,7 @@ Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
     report_unmatched(reporter, place.display_name, c);
     return Verdict::refused;
   }
-  return no_op ? Verdict::unchanged : Verdict::edit;
+  return passed;
 }
 
 // The header with the output values written into its bytes, decoded again

@@ -22,11 +22,6 @@ std::int64_t field_value(const ElfHeader &header, ListField field) {
   return 0;
 }
 
-bool same_output_fields(const ElfHeader &a, const ElfHeader &b) {
-  return a.e_machine == b.e_machine && a.e_type == b.e_type && a.osabi == b.osabi &&
-         a.abi_version == b.abi_version && a.e_flags == b.e_flags;
-}
-
 bool output_asked(const HeaderEditSettings &s, ListField field) {
   switch (field) {
     case ListField::elf_class: return false;

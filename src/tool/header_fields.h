@@ -21,7 +21,10 @@ constexpr ListField output_field_order[] = {ListField::machine, ListField::type,
 std::int64_t field_value(const ElfHeader &header, ListField field);
 
 // True when the two headers hold the same five output fields.
-bool same_output_fields(const ElfHeader &a, const ElfHeader &b);
+inline bool same_output_fields(const ElfHeader &a, const ElfHeader &b) {
+  return a.e_machine == b.e_machine && a.e_type == b.e_type && a.osabi == b.osabi &&
+         a.abi_version == b.abi_version && a.e_flags == b.e_flags;
+}
 
 // True when an output value was asked for the field.
 bool output_asked(const HeaderEditSettings &s, ListField field);
