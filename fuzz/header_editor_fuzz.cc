@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   HeaderPlace place;
   place.file = place.display_name = "fuzz.o";
   int status = edit_object(options, place, &file);
-  if (close_edited_file(&file) != 0) std::abort();
+  if (!close_edited_file(&file)) std::abort();
   std::vector<std::uint8_t> after = read_whole(size);
 
   if (std::memcmp(after.data(), data, size) == 0) return 0;  // nothing written

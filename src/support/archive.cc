@@ -228,12 +228,12 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
 }
 
 // The index's header stands in `header`, at next_header_offset.
-int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
+bool archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
   std::uint64_t size = member_size(&state->header);
   if (static_cast<std::int64_t>(size) < 0) {
     fail(*state->failures, state->file_name, 0, "%s: invalid archive header size: %" PRId64 "\n",
          state->file_name, static_cast<std::int64_t>(size));
-    return 0;
+    return false;
   }
   std::uint64_t data_size = padded_size(size);
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
@@ -243,18 +243,18 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
     if (!offset_reachable(state->next_header_offset)) {
       fail(*state->failures, state->file_name, 0, "%s: failed to skip archive symbol table\n",
            state->file_name);
-      return 0;
+      return false;
     }
     // Stepped over, an index cut short would look like the archive's end.
     if (!archive_holds(state, data_offset, size)) {
       fail(*state->failures, state->file_name, 0,
            "%s: archive index runs past the end of the archive\n", state->file_name);
-      return 0;
+      return false;
     }
   } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 // The table's header stands in `header`, at next_header_offset. Its names
@@ -306,13 +306,13 @@ SpecialMember archive_take_special(ArchiveState *state, std::uint64_t offset, in
   return SpecialMember::none;
 }
 
-int archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin) {
+bool archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin) {
   state->file = file;
   state->file_name = strdup(path);
   if (!state->file_name) {
     // Every message and display name needs the archive's name.
     fail(*state->failures, path, 0, "Out of memory\n");
-    return 1;
+    return false;
   }
   state->index_count = 0;
   state->index_offsets = nullptr;
@@ -324,13 +324,13 @@ int archive_start(ArchiveState *state, const char *path, PositionedFile *file, i
   state->next_header_offset = first_header_offset;
   state->after_index_offset = 0;
   state->is_bsd = 0;
-  return 0;
+  return true;
 }
 
-int archive_read_header(ArchiveState *state, std::uint64_t offset) {
+HeaderRead archive_read_header(ArchiveState *state, std::uint64_t offset) {
   switch (read_member_header(state->file, offset, &state->header)) {
     case HeaderRead::whole: break;
-    case HeaderRead::nothing: return 0;  // the archive ends here
+    case HeaderRead::nothing: return HeaderRead::nothing;  // the archive ends here
     case HeaderRead::short_or_failed:
       // A read error is not the end of the archive.
       if (offset == state->after_index_offset)
@@ -339,29 +339,29 @@ int archive_read_header(ArchiveState *state, std::uint64_t offset) {
       else
         fail(*state->failures, state->file_name, 0, "%s: failed to read archive header\n",
              state->file_name);
-      return -1;
+      return HeaderRead::short_or_failed;
   }
   if (offset == first_header_offset)
     state->is_bsd = !state->is_thin && names_bsd_archive(&state->header);
-  return 1;
+  return HeaderRead::whole;
 }
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
-                 int read_index) {
-  if (archive_start(state, path, file, is_thin) != 0) return 1;
+bool archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
+                  int read_index) {
+  if (!archive_start(state, path, file, is_thin)) return false;
   for (;;) {
     std::uint64_t offset = state->next_header_offset;
-    int read = archive_read_header(state, offset);
-    if (read <= 0) return read < 0 ? 1 : 0;
+    HeaderRead read = archive_read_header(state, offset);
+    if (read != HeaderRead::whole) return read == HeaderRead::nothing;
     SpecialMember special = archive_take_special(state, offset, read_index);
     if (read_index && offset == first_header_offset && special != SpecialMember::index)
       out_printf("%s has no archive index\n", path);
-    if (special == SpecialMember::damage) return 1;
+    if (special == SpecialMember::damage) return false;
     // The first member of any other kind is left for the walk, its header
     // in `header`.
     if (special == SpecialMember::none) {
       state->next_header_offset = offset;
-      return 0;
+      return true;
     }
   }
 }
@@ -403,21 +403,21 @@ void archive_close_nested(NestedArchive *nested) {
       report_archive_changed(*state->failures, state->file_name);
       nested->close_failed = 1;
     }
-    nested->close_failed |= close_edited_file(state->file, *state->failures);
+    if (!close_edited_file(state->file, *state->failures)) nested->close_failed = 1;
   }
   state->file = nullptr;
   free_buffers(state);
 }
 
-int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
+bool archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
   ArchiveState *state = &nested->state;
-  if (state->file_name && std::strcmp(state->file_name, path) == 0) return 0;
+  if (state->file_name && std::strcmp(state->file_name, path) == 0) return true;
   archive_close_nested(nested);
   nested->not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
   if (open_member_for_update(&nested->file, path, archive_window_size, access.read_only) !=
       OpenFailure::none)
-    return 1;
+    return false;
   // The run holds no other lock here: the archive left behind is closed.
   NestedStart start = NestedStart::unreadable;
   LockOutcome lock = lock_file(&nested->file, access, {}, *state->failures);
@@ -426,8 +426,8 @@ int archive_switch_nested(NestedArchive *nested, const char *path, const FileAcc
   if (start != NestedStart::regular_archive) {
     nested->not_an_archive = start == NestedStart::something_else;
     // The state stays empty, as after a failed open; nothing was written.
-    nested->close_failed |= close_edited_file(&nested->file, *state->failures);
-    return 1;
+    if (!close_edited_file(&nested->file, *state->failures)) nested->close_failed = 1;
+    return false;
   }
   return archive_open(state, path, &nested->file, 0, 0);
 }

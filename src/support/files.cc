@@ -223,18 +223,18 @@ bool file_size_changed(const PositionedFile *file) {
   return read_size(file->fd, &size) && size != file->size_at_open;
 }
 
-int close_edited_file(PositionedFile *file, FailureSink &failures) {
-  int status = 0;
+bool close_edited_file(PositionedFile *file, FailureSink &failures) {
+  bool closed = true;
   if (close(file->fd) != 0) {
     int error = errno;
     fail(failures, file->path, error, "%s: Failed to close file: %s\n", file->path,
          std::strerror(error));
-    status = 1;
+    closed = false;
   }
   std::free(file->path);
   std::free(file->window);
   *file = PositionedFile{};
-  return status;
+  return closed;
 }
 
 }  // namespace hdrtune

@@ -123,7 +123,7 @@ bool file_size_changed(const PositionedFile *file);
 
 // Closes a file that headers were written through and frees what it holds.
 // Some file systems report a lost write only here, so a failure is reported
-// to `failures` under the file's path. Returns 0 on success, 1 on failure.
-int close_edited_file(PositionedFile *file, FailureSink &failures = stderr_failures());
+// to `failures` under the file's path. False after such a failure.
+bool close_edited_file(PositionedFile *file, FailureSink &failures = stderr_failures());
 
 }  // namespace hdrtune

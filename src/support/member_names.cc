@@ -231,8 +231,11 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
          state->file_name);
     return MemberRead::failed;
   }
-  int read = archive_read_header(state, offset);
-  if (read <= 0) return read < 0 ? MemberRead::failed : MemberRead::end;
+  switch (archive_read_header(state, offset)) {
+    case HeaderRead::whole: break;
+    case HeaderRead::nothing: return MemberRead::end;
+    case HeaderRead::short_or_failed: return MemberRead::failed;
+  }
   SpecialMember special = archive_take_special(state, offset, 0);
   if (special != SpecialMember::none) {
     *member = taken_member(state, offset, special);

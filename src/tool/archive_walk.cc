@@ -109,7 +109,7 @@ static bool find_nested_member(const RunOptions &options, const ArchiveState *ou
   char *nested_path =
       thin_member_path(outer->file_name, ref.name, ref.name_length, *outer->failures);
   if (!nested_path) return false;
-  bool switched = archive_switch_nested(nested, nested_path, file_access(options)) == 0;
+  bool switched = archive_switch_nested(nested, nested_path, file_access(options));
   std::free(nested_path);
   return switched && archive_member_at(&nested->state, ref.nested_offset, member);
 }
@@ -244,7 +244,7 @@ static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member
 }
 
 static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
-  if (archive_start(&walk->outer, walk->place.display_name, file, is_thin) != 0) return 1;
+  if (!archive_start(&walk->outer, walk->place.display_name, file, is_thin)) return 1;
   int status = 0;
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.

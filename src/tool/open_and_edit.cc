@@ -160,14 +160,15 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
   place.display_name = target.display_name;
   int status = target.role == PathRole::operand ? edit_operand(options, place, &file)
                                                 : edit_thin_member_file(options, place, &file);
-  status |= close_edited_file(&file, reporter);
+  if (!close_edited_file(&file, reporter)) status = 1;
   return status == 0 ? EditOutcome::edited : EditOutcome::failed;
 }
 
 int edit_tree_file(const RunOptions &options, const HeaderPlace &place, PositionedFile *file) {
   int status = 1;
   if (is_locked(options, file, {})) status = edit_locked_tree_file(options, place, file);
-  return status | close_edited_file(file, *options.reporter);
+  if (!close_edited_file(file, *options.reporter)) status = 1;
+  return status;
 }
 
 }  // namespace hdrtune
