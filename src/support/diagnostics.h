@@ -4,6 +4,13 @@
 // A failure is built where it is found and handed to a FailureSink, which
 // renders it (as the stderr line, and as a record where one is asked for).
 // Nothing here counts failures or keeps state of its own.
+//
+// How the support layer's calls end: one that can fail returns bool (true
+// when done), an outcome enum, or a pointer (null after a failure). Each
+// failure it finds is handed to the FailureSink it was given, or, where it
+// was given none, comes back as the outcome or error number for its caller
+// to report (open_positioned_file, file_read, file_write). No call of this
+// layer writes to stderr itself, but for the last words of an abort.
 #pragma once
 
 #include <cstddef>

@@ -50,11 +50,11 @@ static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, st
 // member's own data: not in its pad byte, nor over the next member's header.
 static MemberResult edit_member_header(const RunOptions &options, const HeaderPlace &place,
                                        PositionedFile *file, const ArchiveMember &member,
-                                       bool pass_over_non_elf) {
-  if ((pass_over_non_elf || options.pass_over_not_elf) &&
+                                       bool silent_pass_over) {
+  if ((silent_pass_over || options.pass_over_not_elf) &&
       !starts_with_elf_magic(file, member.elf_offset, member.size)) {
     ++options.reporter->counts.members_passed_over;
-    if (!pass_over_non_elf && options.list) options.reporter->passed_over(place, "not ELF");
+    if (!silent_pass_over && options.list) options.reporter->passed_over(place, "not ELF");
     return MemberResult::edited;
   }
   HeaderPlace header_place = place;
@@ -64,9 +64,9 @@ static MemberResult edit_member_header(const RunOptions &options, const HeaderPl
 
 static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
                                         const HeaderPlace &place, const ArchiveMember &member,
-                                        bool pass_over_non_elf) {
+                                        bool silent_pass_over) {
   const char *display_name = place.display_name;
-  MemberResult result = edit_member_header(options, place, outer->file, member, pass_over_non_elf);
+  MemberResult result = edit_member_header(options, place, outer->file, member, silent_pass_over);
   // The reader stepped past the data; a size that took it out of reach is
   // reported when it reads on.
   if (offset_reachable(outer->next_header_offset) &&
@@ -174,7 +174,7 @@ static MemberResult edit_found_nested_member(const RunOptions &options, NestedAr
 struct ArchiveWalk {
   const RunOptions &options;
   const HeaderPlace &place;  // the archive's
-  bool pass_over_non_elf;
+  bool silent_pass_over;
   ArchiveState outer;
   NestedArchive nested;
   NameBuffer display_name;
@@ -240,7 +240,7 @@ static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member
   place.display_name = display_name;
   if (member.place == MemberPlace::own_file)
     return edit_thin_member(walk->options, &walk->outer, &walk->nested, member, place);
-  return edit_regular_member(walk->options, &walk->outer, place, member, walk->pass_over_non_elf);
+  return edit_regular_member(walk->options, &walk->outer, place, member, walk->silent_pass_over);
 }
 
 static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
@@ -262,8 +262,8 @@ static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
 }
 
 int edit_archive(const RunOptions &options, const HeaderPlace &place, PositionedFile *file,
-                 bool is_thin, bool pass_over_non_elf) {
-  ArchiveWalk walk{options, place, pass_over_non_elf, {}, {}, {}};
+                 bool is_thin, bool silent_pass_over) {
+  ArchiveWalk walk{options, place, silent_pass_over, {}, {}, {}};
   walk.outer.failures = walk.nested.state.failures = options.reporter;
   ++options.reporter->counts.archives;
   int status = walk_members(&walk, file, is_thin);

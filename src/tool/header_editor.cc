@@ -61,8 +61,9 @@ bool read_header(FailureSink &failures, const HeaderPlace &place, PositionedFile
   return true;
 }
 
-// Only an ELF header of the version this tool knows is edited at all.
-bool is_editable(FailureSink &failures, const char *display_name, const ElfHeader &header) {
+// Only an ELF header of the version this tool knows is edited at all: false
+// after reporting why not.
+bool check_editable(FailureSink &failures, const char *display_name, const ElfHeader &header) {
   if (std::memcmp(header.bytes, ELFMAG, SELFMAG) != 0) {
     fail(failures, display_name, 0, "%s: Not an ELF file - wrong magic bytes at the start\n",
          display_name);
@@ -246,7 +247,7 @@ int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedF
   HeaderPlace place = where;
   place.header = &header;
   ++reporter.counts.headers;
-  if (!is_editable(reporter, place.display_name, header)) return 1;
+  if (!check_editable(reporter, place.display_name, header)) return 1;
   Verdict verdict = judge_header(options, place);
   if (options.check && (verdict == Verdict::edit || verdict == Verdict::unchanged))
     return check_header(options, place);

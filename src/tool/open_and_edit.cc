@@ -103,9 +103,9 @@ int edit_locked_tree_file(const RunOptions &options, const HeaderPlace &place,
   return edit_archive(options, place, file, false, true);
 }
 
-// A lock that is neither taken nor missing for want of locks on the file
-// system: the file is left alone.
-bool is_locked(const RunOptions &options, PositionedFile *file, const LockWait &wait) {
+// Takes the file's lock; false when it is neither taken nor missing for
+// want of locks on the file system, and the file is to be left alone.
+bool lock_or_leave(const RunOptions &options, PositionedFile *file, const LockWait &wait) {
   LockOutcome lock = lock_file(file, file_access(options), wait, *options.reporter);
   return lock == LockOutcome::locked || lock == LockOutcome::not_supported;
 }
@@ -151,7 +151,7 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
     return EditOutcome::not_opened;
   }
   ++reporter.counts.files;
-  if (!is_locked(options, &file, wait)) {
+  if (!lock_or_leave(options, &file, wait)) {
     close_edited_file(&file, reporter);
     return EditOutcome::not_opened;
   }
@@ -166,7 +166,7 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
 
 int edit_tree_file(const RunOptions &options, const HeaderPlace &place, PositionedFile *file) {
   int status = 1;
-  if (is_locked(options, file, {})) status = edit_locked_tree_file(options, place, file);
+  if (lock_or_leave(options, file, {})) status = edit_locked_tree_file(options, place, file);
   if (!close_edited_file(file, *options.reporter)) status = 1;
   return status;
 }

@@ -3,6 +3,11 @@
 // skipped or passed over, each failure, and the closing summary. The driver
 // chooses one reporter for the run (text lines or JSON records); every
 // step of the run hands it what it met, with the place where it met it.
+//
+// How the tool layer's steps end: each returns an int status, 0 when every
+// header it met was done as asked, 1 when anything failed, every failure
+// having gone to the run's reporter first; open_and_edit alone returns an
+// EditOutcome, which also tells whether the file could be opened at all.
 #pragma once
 
 #include <cstddef>

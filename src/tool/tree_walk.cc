@@ -264,8 +264,9 @@ HeaderPlace file_place(const TreeWalk *walk) {
 }
 
 // What the walk does with a file that starts like an ELF file or an
-// archive, once it knows where the file lives.
-bool is_to_edit(TreeWalk *walk, const Identity &id, FileKind content) {
+// archive, once it knows where the file lives: true to edit it; a file on
+// another mount is warned of, a thin archive passed over.
+bool admit_for_edit(TreeWalk *walk, const Identity &id, FileKind content) {
   const char *path = walk->path.text;
   if (!S_ISREG(id.mode)) return false;
   if (!same_mount(id, walk->top)) {
@@ -308,7 +309,7 @@ void edit_looked_at(TreeWalk *walk, int dir_fd, const char *name, int fd, FileKi
     close(fd);
     return;
   }
-  if (!is_to_edit(walk, id, content)) {
+  if (!admit_for_edit(walk, id, content)) {
     close(fd);
     return;
   }
