@@ -219,8 +219,7 @@ void JsonReporter::skip_field(const SkipCondition *skip, std::int32_t machine) {
 void JsonReporter::header_record(HeaderResult result, const HeaderPlace &place,
                                  const ElfHeader *after, const SkipCondition *skip,
                                  const char *reason) {
-  begin_record(&record_, "header");
-  json_literal(&record_, ",\"result\":\"");
+  begin_record(&record_, "header\",\"result\":");
   json_raw(&record_, result_text(result));
   json_literal(&record_, "\"");
   place_fields(place);
@@ -234,7 +233,14 @@ void JsonReporter::header_record(HeaderResult result, const HeaderPlace &place,
                  "\"type\":null,\"osabi\":null,\"abi_version\":null,\"flags\":null,"
                  "\"after\":null");
   }
-  if (header && (result == HeaderResult::as_wanted || result == HeaderResult::differs))
+  bool with_differ =
+      header && (result == HeaderResult::as_wanted || result == HeaderResult::differs);
+  // Most records end with none of the three: their end is one literal.
+  if (!with_differ && !skip && !reason) {
+    json_literal(&record_, ",\"differ\":null,\"skipped\":null,\"reason\":null");
+    return end_record(&record_);
+  }
+  if (with_differ)
     differ_field(&record_, *header, *after);
   else
     json_literal(&record_, ",\"differ\":null");

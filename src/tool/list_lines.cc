@@ -55,6 +55,8 @@ bool name_needs_escape(const char *name, std::size_t length) {
 // terminal acts on: each byte that needs it is written as an escape.
 void start_line(JsonBuffer *line, const char *name) {
   line->length = 0;
+  // An empty piece is copied to the buffer as well: it must have one.
+  if (!line->data) json_grow(line, 256);
   std::size_t length = std::strlen(name);
   const char *plain = name;
   if (name_needs_escape(name, length)) {

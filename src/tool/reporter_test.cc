@@ -161,10 +161,13 @@ TEST(JsonReporter, HeaderRecordsShowAfterOnlyWhereAnEditWasAsked) {
   JsonReporter json(settings, true);
   ElfHeader before = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
   ElfHeader after = header_with(EM_X86_64, 1, ELFOSABI_FREEBSD, 0);
-  CapturedOutput captured;
-  json.changed(member_place("lib.a(a.o)", before), after);
-  json.listed(member_place("lib.a(a.o)", before));
-  std::string records = captured.output();
+  std::string records;
+  {
+    CapturedOutput captured;
+    json.changed(member_place("lib.a(a.o)", before), after);
+    json.listed(member_place("lib.a(a.o)", before));
+    records = captured.output();
+  }
   std::size_t end = records.find('\n');
   ASSERT_NE(end, std::string::npos);
   std::string first = records.substr(0, end), second = records.substr(end + 1);
