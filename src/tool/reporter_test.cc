@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "runtime/standard_output.h"
@@ -183,6 +184,41 @@ TEST(JsonReporter, HeaderRecordsShowAfterOnlyWhereAnEditWasAsked) {
                         "\"member\":\"a.o\",\"nested_archive\":null,\"offset\":68"),
             std::string::npos)
       << second;
+}
+
+// A member's record names it by its archive's path and its own name; each
+// part that is not UTF-8 brings its bytes in hex, as any other name does.
+TEST(JsonReporter, AMembersNameIsItsArchivesPathAndItsOwnName) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  auto record_of = [&](const char *archive, const char *member, const char *display_name) {
+    HeaderPlace place = member_place(display_name, header);
+    place.operand = place.file = place.archive = archive;
+    place.member = member;
+    place.member_length = std::strlen(member);
+    std::string record;
+    {
+      CapturedOutput captured;
+      json.listed(place);
+      record = captured.output();
+    }
+    std::size_t at = record.find(",\"name\":");
+    return record.substr(at, record.find(",\"operand\":") - at) + " " +
+           record.substr(record.find(",\"member\":"));
+  };
+  auto fields = [](const std::string &record) {
+    return record.substr(0, record.find(",\"nested"));
+  };
+  EXPECT_EQ(fields(record_of("d/li\"b.a", "a.o", "d/li\"b.a(a.o)")),
+            ",\"name\":\"d/li\\\"b.a(a.o)\" ,\"member\":\"a.o\"");
+  EXPECT_EQ(fields(record_of("d/li\"b.a", "b\xff.o", "d/li\"b.a(b\xff.o)")),
+            ",\"name\":\"d/li\\\"b.a(b\\ufffd.o)\",\"name_hex\":\"642f6c692262"
+            "2e612862ff2e6f29\" ,\"member\":\"b\\ufffd.o\",\"member_hex\":\"62ff2e6f\"");
+  EXPECT_EQ(fields(record_of("\xfe.a", "a.o", "\xfe.a(a.o)")),
+            ",\"name\":\"\\ufffd.a(a.o)\",\"name_hex\":\"fe2e6128612e6f29\" ,\"member\":\"a.o\"");
+  EXPECT_EQ(fields(record_of("thin.a", "a.o", "thin.a[a.o]")),
+            ",\"name\":\"thin.a[a.o]\" ,\"member\":\"a.o\"");
 }
 
 }  // namespace
