@@ -9,8 +9,9 @@
 // when done), an outcome enum, or a pointer (null after a failure). Each
 // failure it finds is handed to the FailureSink it was given, or, where it
 // was given none, comes back as the outcome or error number for its caller
-// to report (open_positioned_file, file_read, file_write). No call of this
-// layer writes to stderr itself, but for the last words of an abort.
+// to report (open_positioned_file, file_read, file_write). No other call of
+// this layer writes to stderr than the writers below (report_error, warn,
+// the sink stderr_failures gives) and the last words of an abort.
 #pragma once
 
 #include <cstddef>
