@@ -34,6 +34,7 @@
 #include "tool/driver.h"
 #include "tool/header_editor.h"
 #include "tool/json_records.h"
+#include "tool/list_lines.h"
 
 using namespace hdrtune;
 
@@ -211,12 +212,17 @@ std::string listing(bool as_json) {
   if (capture < 0 || saved < 0 || dup2(capture, STDOUT_FILENO) < 0) std::abort();
   close(capture);
   options.json = as_json;
-  if (as_json) start_json_records(options);
+  TextReporter text(options.settings);
+  JsonReporter json(options.settings, options.dry_run);
+  if (as_json)
+    options.reporter = &json;
+  else
+    options.reporter = &text;
   confined = true;
   edit_file(options, path_of(0).c_str());
   confined = false;
   out_flush();
-  stop_json_records();
+  options.reporter = nullptr;
   if (dup2(saved, STDOUT_FILENO) < 0) std::abort();
   close(saved);
   return read_file(path);
@@ -280,9 +286,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (data[0] & 32) {
     list_both_ways();
   } else {
+    TextReporter text(options.settings);
+    options.reporter = &text;
     confined = true;
     edit_file(options, path_of(0).c_str());
     confined = false;
+    options.reporter = nullptr;
   }
   for (int i = 0; i < file_count; ++i) {
     // A thin archive holds no member data: none of its bytes may change.

@@ -14,6 +14,7 @@
 
 #include "support/files.h"
 #include "tool/header_editor.h"
+#include "tool/list_lines.h"
 
 using namespace hdrtune;
 
@@ -115,8 +116,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   PositionedFile file;
   if (open_for_update(&file, scratch_path.c_str(), small_window_size, false) != OpenFailure::none)
     std::abort();
-  int status = edit_object(options, "fuzz.o", &file, 0);
-  if (close_edited_file(&file) != 0) std::abort();
+  TextReporter reporter(options.settings);
+  options.reporter = &reporter;
+  HeaderPlace place;
+  place.file = place.display_name = "fuzz.o";
+  int status = edit_object(options, place, &file);
+  if (!close_edited_file(&file)) std::abort();
   std::vector<std::uint8_t> after = read_whole(size);
 
   if (std::memcmp(after.data(), data, size) == 0) return 0;  // nothing written

@@ -69,13 +69,33 @@ void json_release(JsonBuffer *buffer) {
 
 void json_raw(JsonBuffer *buffer, const char *text) { json_raw(buffer, text, std::strlen(text)); }
 
+// Two digits at a time: "00" to "99".
+struct DigitPairs {
+  char text[200];
+  constexpr DigitPairs() : text() {
+    for (int i = 0; i < 100; ++i) {
+      text[2 * i] = static_cast<char>('0' + i / 10);
+      text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+  }
+};
+constexpr DigitPairs digit_pairs;
+
 void json_number(JsonBuffer *buffer, std::uint64_t value) {
   char digits[20];
   std::size_t at = sizeof digits;
-  do {
-    digits[--at] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
+  while (value >= 100) {
+    std::size_t pair = 2 * static_cast<std::size_t>(value % 100);
+    value /= 100;
+    digits[--at] = digit_pairs.text[pair + 1];
+    digits[--at] = digit_pairs.text[pair];
+  }
+  if (value >= 10) {
+    digits[--at] = digit_pairs.text[2 * value + 1];
+    digits[--at] = digit_pairs.text[2 * value];
+  } else {
+    digits[--at] = static_cast<char>('0' + value);
+  }
   json_raw(buffer, digits + at, sizeof digits - at);
 }
 

@@ -93,4 +93,18 @@ TEST(JsonNumber, WritesDecimalDigitsUpToTheLargest) {
   json_release(&buffer);
 }
 
+// The digits come two at a time: every count of digits, and each pair's
+// edges, against the C library's rendering.
+TEST(JsonNumber, EveryCountOfDigitsMatchesPrintf) {
+  JsonBuffer buffer;
+  for (std::uint64_t base = 1; base != 0 && base <= UINT64_MAX / 10; base *= 10) {
+    for (std::uint64_t value : {base - 1, base, base + 1, base * 9 + 9, base * 5 + 7}) {
+      buffer.length = 0;
+      json_number(&buffer, value);
+      EXPECT_EQ(std::string(buffer.data, buffer.length), std::to_string(value));
+    }
+  }
+  json_release(&buffer);
+}
+
 }  // namespace

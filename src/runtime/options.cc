@@ -53,6 +53,7 @@ struct LongMatch {
 };
 
 ComplaintObserver complaint_observer = nullptr;
+void *complaint_context = nullptr;
 
 // The line is formatted whole before it is written, so that an observer gets
 // exactly the bytes stderr got.
@@ -73,7 +74,7 @@ __attribute__((format(printf, 1, 2))) void complain(const char *format, ...) {
     va_end(args);
   }
   std::fwrite(line, 1, size, stderr);
-  if (complaint_observer) complaint_observer(line, size);
+  if (complaint_observer) complaint_observer(complaint_context, line, size);
   if (line != small) std::free(line);
 }
 
@@ -379,6 +380,9 @@ int getopt_long_only(int argc, char **argv, const char *optstring, const option 
   return scan_options(argc, argv, optstring, longopts, longindex, true);
 }
 
-void set_complaint_observer(ComplaintObserver observer) { complaint_observer = observer; }
+void set_complaint_observer(ComplaintObserver observer, void *context) {
+  complaint_observer = observer;
+  complaint_context = context;
+}
 
 }  // namespace hdrtune

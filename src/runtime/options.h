@@ -24,9 +24,10 @@ extern int opterr;
 extern int optopt;
 
 // Called with each complaint the scanner writes to stderr (while opterr is
-// set), its newline included, after it was written.
-using ComplaintObserver = void (*)(const char *line, std::size_t length);
-void set_complaint_observer(ComplaintObserver observer);
+// set), its newline included, after it was written, and the context given
+// with it.
+using ComplaintObserver = void (*)(void *context, const char *line, std::size_t length);
+void set_complaint_observer(ComplaintObserver observer, void *context);
 
 // The scanner may reorder the pointers of argv (never the strings).
 int getopt(int argc, char **argv, const char *optstring);

@@ -141,24 +141,28 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
                                std::uint64_t count) {
   std::uint64_t bytes = count * width;
   if (!archive_holds(state, offset, bytes)) {
-    report_error("%s: failed to read archive index\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n",
+         state->file_name);
     return false;
   }
   auto *raw = static_cast<unsigned char *>(malloc_bytes(bytes ? bytes : 1));
   if (!raw) {
-    report_error("Out of memory whilst trying to read archive symbol index\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory whilst trying to read archive symbol index\n");
     return false;
   }
   if (!read_whole(state->file, offset, raw, bytes)) {
     std::free(raw);
-    report_error("%s: failed to read archive index\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n",
+         state->file_name);
     return false;
   }
   state->index_offsets =
       static_cast<std::uint64_t *>(malloc_bytes(count ? count * sizeof(std::uint64_t) : 1));
   if (!state->index_offsets) {
     std::free(raw);
-    report_error("Out of memory whilst trying to convert the archive symbol index\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory whilst trying to convert the archive symbol index\n");
     return false;
   }
   for (std::uint64_t i = 0; i < count; ++i)
@@ -169,21 +173,25 @@ static bool read_index_entries(ArchiveState *state, unsigned width, std::uint64_
 
 static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
   if (size == 0) {
-    report_error("%s: the archive has an index but no symbols\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: the archive has an index but no symbols\n",
+         state->file_name);
     return false;
   }
   if (!archive_holds(state, offset, size)) {
-    report_error("%s: failed to read archive index symbol table\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index symbol table\n",
+         state->file_name);
     return false;
   }
   state->symbol_names = static_cast<unsigned char *>(malloc_bytes(size));
   if (!state->symbol_names) {
-    report_error("Out of memory whilst trying to read archive index symbol table\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory whilst trying to read archive index symbol table\n");
     return false;
   }
   state->symbol_names_size = size;
   if (!read_whole(state->file, offset, state->symbol_names, size)) {
-    report_error("%s: failed to read archive index symbol table\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index symbol table\n",
+         state->file_name);
     return false;
   }
   return true;
@@ -194,22 +202,25 @@ static bool read_symbol_names(ArchiveState *state, std::uint64_t offset, std::ui
 static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t offset,
                             std::uint64_t size) {
   if (size < width) {
-    report_error("%s: the archive index is empty\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: the archive index is empty\n",
+         state->file_name);
     return false;
   }
   std::uint64_t rest = size - width;
   unsigned char count_bytes[8];
   if (!read_whole(state->file, offset, count_bytes, width)) {
-    report_error("%s: failed to read archive index\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive index\n",
+         state->file_name);
     return false;
   }
   std::uint64_t count = get_be(count_bytes, static_cast<int>(width));
   state->index_count = count;
   if (rest < count * width || rest < count) {
-    report_error("%s: the archive index is supposed to have 0x%" PRIx64
-                 " entries of %d bytes, "
-                 "but the size is only 0x%" PRIx64 "\n",
-                 state->file_name, count, static_cast<int>(width), rest);
+    fail(*state->failures, state->file_name, 0,
+         "%s: the archive index is supposed to have 0x%" PRIx64
+         " entries of %d bytes, "
+         "but the size is only 0x%" PRIx64 "\n",
+         state->file_name, count, static_cast<int>(width), rest);
     return false;
   }
   if (!read_index_entries(state, width, offset + width, count)) return false;
@@ -217,12 +228,12 @@ static bool read_index_data(ArchiveState *state, unsigned width, std::uint64_t o
 }
 
 // The index's header stands in `header`, at next_header_offset.
-int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
+bool archive_read_index(ArchiveState *state, unsigned entry_width, int read_index) {
   std::uint64_t size = member_size(&state->header);
   if (static_cast<std::int64_t>(size) < 0) {
-    report_error("%s: invalid archive header size: %" PRId64 "\n", state->file_name,
-                 static_cast<std::int64_t>(size));
-    return 0;
+    fail(*state->failures, state->file_name, 0, "%s: invalid archive header size: %" PRId64 "\n",
+         state->file_name, static_cast<std::int64_t>(size));
+    return false;
   }
   std::uint64_t data_size = padded_size(size);
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
@@ -230,18 +241,20 @@ int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index
   state->after_index_offset = state->next_header_offset;
   if (!read_index) {
     if (!offset_reachable(state->next_header_offset)) {
-      report_error("%s: failed to skip archive symbol table\n", state->file_name);
-      return 0;
+      fail(*state->failures, state->file_name, 0, "%s: failed to skip archive symbol table\n",
+           state->file_name);
+      return false;
     }
     // Stepped over, an index cut short would look like the archive's end.
     if (!archive_holds(state, data_offset, size)) {
-      report_error("%s: archive index runs past the end of the archive\n", state->file_name);
-      return 0;
+      fail(*state->failures, state->file_name, 0,
+           "%s: archive index runs past the end of the archive\n", state->file_name);
+      return false;
     }
   } else if (!read_index_data(state, entry_width, data_offset, data_size)) {
-    return 0;
+    return false;
   }
-  return 1;
+  return true;
 }
 
 // The table's header stands in `header`, at next_header_offset. Its names
@@ -252,12 +265,14 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   // bytes is normal there ("a.o/\n" and its pad).
   std::uint64_t smallest = state->is_thin ? 1 : 8;
   if (size < smallest) {
-    report_error("%s: long name table is too small, (size = %" PRId64 ")\n", path,
-                 static_cast<std::int64_t>(size));
+    fail(*state->failures, state->file_name, 0,
+         "%s: long name table is too small, (size = %" PRId64 ")\n", path,
+         static_cast<std::int64_t>(size));
     return false;
   }
   if (static_cast<std::int64_t>(size) < 0) {
-    report_error("%s: long name table is too big, (size = 0x%" PRIx64 ")\n", path, size);
+    fail(*state->failures, state->file_name, 0,
+         "%s: long name table is too big, (size = 0x%" PRIx64 ")\n", path, size);
     return false;
   }
   std::uint64_t data_offset = state->next_header_offset + ar_header_size;
@@ -269,9 +284,11 @@ static bool load_long_names(ArchiveState *state, const char *path) {
   if (status == LongNameStatus::found) return true;
   long_names_release(&state->long_names);
   if (status == LongNameStatus::no_memory)
-    report_error("Out of memory reading long symbol names in archive\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory reading long symbol names in archive\n");
   else
-    report_error("%s: failed to read long symbol name string table\n", path);
+    fail(*state->failures, state->file_name, 0,
+         "%s: failed to read long symbol name string table\n", path);
   return false;
 }
 
@@ -289,13 +306,13 @@ SpecialMember archive_take_special(ArchiveState *state, std::uint64_t offset, in
   return SpecialMember::none;
 }
 
-int archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin) {
+bool archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin) {
   state->file = file;
   state->file_name = strdup(path);
   if (!state->file_name) {
     // Every message and display name needs the archive's name.
-    report_error("Out of memory\n");
-    return 1;
+    fail(*state->failures, path, 0, "Out of memory\n");
+    return false;
   }
   state->index_count = 0;
   state->index_offsets = nullptr;
@@ -307,43 +324,44 @@ int archive_start(ArchiveState *state, const char *path, PositionedFile *file, i
   state->next_header_offset = first_header_offset;
   state->after_index_offset = 0;
   state->is_bsd = 0;
-  return 0;
+  return true;
 }
 
-int archive_read_header(ArchiveState *state, std::uint64_t offset) {
+HeaderRead archive_read_header(ArchiveState *state, std::uint64_t offset) {
   switch (read_member_header(state->file, offset, &state->header)) {
     case HeaderRead::whole: break;
-    case HeaderRead::nothing: return 0;  // the archive ends here
+    case HeaderRead::nothing: return HeaderRead::nothing;  // the archive ends here
     case HeaderRead::short_or_failed:
       // A read error is not the end of the archive.
       if (offset == state->after_index_offset)
-        report_error("%s: failed to read archive header following archive index\n",
-                     state->file_name);
+        fail(*state->failures, state->file_name, 0,
+             "%s: failed to read archive header following archive index\n", state->file_name);
       else
-        report_error("%s: failed to read archive header\n", state->file_name);
-      return -1;
+        fail(*state->failures, state->file_name, 0, "%s: failed to read archive header\n",
+             state->file_name);
+      return HeaderRead::short_or_failed;
   }
   if (offset == first_header_offset)
     state->is_bsd = !state->is_thin && names_bsd_archive(&state->header);
-  return 1;
+  return HeaderRead::whole;
 }
 
-int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
-                 int read_index) {
-  if (archive_start(state, path, file, is_thin) != 0) return 1;
+bool archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
+                  int read_index) {
+  if (!archive_start(state, path, file, is_thin)) return false;
   for (;;) {
     std::uint64_t offset = state->next_header_offset;
-    int read = archive_read_header(state, offset);
-    if (read <= 0) return read < 0 ? 1 : 0;
+    HeaderRead read = archive_read_header(state, offset);
+    if (read != HeaderRead::whole) return read == HeaderRead::nothing;
     SpecialMember special = archive_take_special(state, offset, read_index);
     if (read_index && offset == first_header_offset && special != SpecialMember::index)
       out_printf("%s has no archive index\n", path);
-    if (special == SpecialMember::damage) return 1;
+    if (special == SpecialMember::damage) return false;
     // The first member of any other kind is left for the walk, its header
     // in `header`.
     if (special == SpecialMember::none) {
       state->next_header_offset = offset;
-      return 0;
+      return true;
     }
   }
 }
@@ -382,40 +400,40 @@ void archive_close_nested(NestedArchive *nested) {
   ArchiveState *state = &nested->state;
   if (state->file) {
     if (file_size_changed(state->file)) {
-      report_archive_changed(state->file_name);
+      report_archive_changed(*state->failures, state->file_name);
       nested->close_failed = 1;
     }
-    nested->close_failed |= close_edited_file(state->file);
+    if (!close_edited_file(state->file, *state->failures)) nested->close_failed = 1;
   }
   state->file = nullptr;
   free_buffers(state);
 }
 
-int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
+bool archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
   ArchiveState *state = &nested->state;
-  if (state->file_name && std::strcmp(state->file_name, path) == 0) return 0;
+  if (state->file_name && std::strcmp(state->file_name, path) == 0) return true;
   archive_close_nested(nested);
   nested->not_an_archive = 0;
   // Opened for update: the walk rewrites member headers through this file.
   if (open_member_for_update(&nested->file, path, archive_window_size, access.read_only) !=
       OpenFailure::none)
-    return 1;
+    return false;
   // The run holds no other lock here: the archive left behind is closed.
   NestedStart start = NestedStart::unreadable;
-  LockOutcome lock = lock_file(&nested->file, access, {});
+  LockOutcome lock = lock_file(&nested->file, access, {}, *state->failures);
   if (lock == LockOutcome::locked || lock == LockOutcome::not_supported)
     start = nested_start(&nested->file);
   if (start != NestedStart::regular_archive) {
     nested->not_an_archive = start == NestedStart::something_else;
     // The state stays empty, as after a failed open; nothing was written.
-    nested->close_failed |= close_edited_file(&nested->file);
-    return 1;
+    if (!close_edited_file(&nested->file, *state->failures)) nested->close_failed = 1;
+    return false;
   }
   return archive_open(state, path, &nested->file, 0, 0);
 }
 
-void report_archive_changed(const char *path) {
-  report_error("%s: the archive changed during the run and may be damaged\n", path);
+void report_archive_changed(FailureSink &failures, const char *path) {
+  fail(failures, path, 0, "%s: the archive changed during the run and may be damaged\n", path);
 }
 
 void archive_release(ArchiveState *state) { free_buffers(state); }

@@ -59,6 +59,8 @@ struct ArchiveState {
   // index); that member, when named "__.SYMDEF", is the archive's index.
   int is_bsd = 0;
   NameBuffer bsd_name;  // the last "#1/N" name read from a member's data
+  // Where the reader hands the failures it finds, each about the archive.
+  FailureSink *failures = &stderr_failures();
 };
 
 // The archive that a thin archive's members refer into, kept open while
@@ -105,10 +107,10 @@ HeaderRead read_member_header(PositionedFile *file, std::uint64_t offset, ArHead
 
 // Sets the state up to read the archive's members from its first header on;
 // the reader takes the index and the long-name table as it meets them.
-int archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin);
-// Reads the header at offset into `header`: 1, or 0 at the archive's end,
-// or -1 after reporting a read that failed.
-int archive_read_header(ArchiveState *state, std::uint64_t offset);
+bool archive_start(ArchiveState *state, const char *path, PositionedFile *file, int is_thin);
+// Reads the header at offset into `header`: whole, nothing at the archive's
+// end, or short_or_failed after handing the failure on.
+HeaderRead archive_read_header(ArchiveState *state, std::uint64_t offset);
 
 // The members the reader deals with itself, by their place and name: the
 // System V index ("/" or "/SYM64/", only as the first member) and the
@@ -121,20 +123,20 @@ SpecialMember archive_take_special(ArchiveState *state, std::uint64_t offset, in
 
 // Starts the archive and takes the special members at its start, leaving
 // the cursor at the first other member (with its header in `header`).
-int archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
-                 int read_index);
-int archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
+bool archive_open(ArchiveState *state, const char *path, PositionedFile *file, int is_thin,
+                  int read_index);
+bool archive_read_index(ArchiveState *state, unsigned entry_width, int read_index);
 // Makes `nested` the archive at path, opened for update (for reading only,
 // as the access says) and locked, unless it is open already; the archive
 // left behind is closed. Only a regular archive ("!<arch>\n") can be nested:
 // for any other file the switch fails with not_an_archive set, and the
-// state stays empty. Returns 0 on success.
-int archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access);
+// state stays empty.
+bool archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access);
 // Closes the archive open in `nested` and empties its state; a later switch
 // opens it again.
 void archive_close_nested(NestedArchive *nested);
 // Another program changed an archive's size while it was being edited.
-void report_archive_changed(const char *path);
+void report_archive_changed(FailureSink &failures, const char *path);
 void archive_release(ArchiveState *state);
 
 }  // namespace hdrtune

@@ -28,11 +28,11 @@ const std::string magic = "!<arch>\n";
 
 class ArchiveOpen : public ::testing::Test {
  protected:
-  int open(const std::string &bytes, int read_index = 0) {
+  bool open(const std::string &bytes, int read_index = 0) {
     EXPECT_TRUE(open_temp_file(&file, bytes));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    int result = archive_open(&state, "lib.a", &file, 0, read_index);
+    bool result = archive_open(&state, "lib.a", &file, 0, read_index);
     out_flush();
     errors = testing::internal::GetCapturedStderr();
     output = testing::internal::GetCapturedStdout();
@@ -136,8 +136,7 @@ TEST(ArchiveOpenDeathTest, ClaimedSizesLargerThanTheFileAllocateNothing) {
     rlimit rl = {limit, limit};
     setrlimit(RLIMIT_AS, &rl);
     ArchiveState state;
-    int result = archive_open(&state, "lib.a", &file, 0, read_index);
-    std::exit(result);
+    std::exit(archive_open(&state, "lib.a", &file, 0, read_index) ? 0 : 1);
   };
   EXPECT_EXIT(open_under_limit(magic + ar_header("//", "9999999999") + "abcdefgh", 0),
               testing::ExitedWithCode(1), "lib.a: failed to read long symbol name string table");
@@ -157,7 +156,7 @@ TEST_F(ArchiveOpen, ReadErrorIsNotTheEndOfTheArchive) {
   ASSERT_GE(write_only, 0);
   std::swap(file.fd, write_only);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(archive_open(&state, "lib.a", &file, 0, 0), 1);
+  EXPECT_FALSE(archive_open(&state, "lib.a", &file, 0, 0));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: lib.a: failed to read archive header\n");
   close(write_only);
@@ -167,19 +166,19 @@ TEST_F(ArchiveOpen, ReadErrorIsNotTheEndOfTheArchive) {
 // name. A thin archive is never taken for one.
 TEST_F(ArchiveOpen, FirstMemberTellsAnArchiveWrittenTheBsdWay) {
   for (const char *first : {"#1/8", "__.SYMDEF", "__.SYMDEF SORTED", "__.SYMDEF_64"}) {
-    EXPECT_EQ(open(magic + ar_member(first, "a.o\0\0\0\0\0")), 0) << errors;
+    EXPECT_TRUE(open(magic + ar_member(first, "a.o\0\0\0\0\0"))) << errors;
     EXPECT_EQ(state.is_bsd, 1) << first;
     archive_release(&state);
     close_edited_file(&file);
   }
   for (const char *first : {"a.o", "a.o/", "#1/8x", "__.SYMDEF/"}) {
-    EXPECT_EQ(open(magic + ar_member(first, "a.o\0\0\0\0\0") + ar_member("#1/8", "b.o")), 0);
+    EXPECT_TRUE(open(magic + ar_member(first, "a.o\0\0\0\0\0") + ar_member("#1/8", "b.o")));
     EXPECT_EQ(state.is_bsd, 0) << first;
     archive_release(&state);
     close_edited_file(&file);
   }
   ASSERT_TRUE(open_temp_file(&file, "!<thin>\n" + ar_header("#1/8", "64")));
-  EXPECT_EQ(archive_open(&state, "thin.a", &file, 1, 0), 0);
+  EXPECT_TRUE(archive_open(&state, "thin.a", &file, 1, 0));
   EXPECT_EQ(state.is_bsd, 0);
 }
 
@@ -187,7 +186,7 @@ TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
   std::string data =
       big_endian(2, 4) + big_endian(0x84, 4) + big_endian(0x1f0, 4) + std::string("foo\0bar", 7);
   std::string bytes = magic + ar_member("/", data) + ar_member("//", "averyveryverylongname.o/\n");
-  EXPECT_EQ(open(bytes, 1), 0);
+  EXPECT_TRUE(open(bytes, 1));
   EXPECT_EQ(errors + output, "");
   ASSERT_EQ(state.index_count, 2u);
   EXPECT_EQ(state.index_offsets[0], 0x84u);
@@ -201,7 +200,7 @@ TEST_F(ArchiveOpen, ReadIndexOfEitherWidth) {
   state = ArchiveState();
 
   data = big_endian(1, 8) + big_endian(0x1122334455667788, 8) + "main";
-  EXPECT_EQ(open(magic + ar_member("/SYM64/", data) + ar_member("a.o/", "x"), 1), 0);
+  EXPECT_TRUE(open(magic + ar_member("/SYM64/", data) + ar_member("a.o/", "x"), 1));
   EXPECT_EQ(state.index_is_64bit, 1);
   ASSERT_EQ(state.index_count, 1u);
   EXPECT_EQ(state.index_offsets[0], 0x1122334455667788u);
@@ -231,7 +230,7 @@ TEST_F(ArchiveOpen, ReadIndexRefusesIndexesThatDoNotAddUp) {
        "4 bytes, but the size is only 0x8\n"},
   };
   for (const Case &c : cases) {
-    EXPECT_EQ(open(magic + c.member, 1), 1) << c.message;
+    EXPECT_FALSE(open(magic + c.member, 1)) << c.message;
     EXPECT_EQ(errors, c.message);
     TearDown();
     state = ArchiveState();
@@ -240,12 +239,12 @@ TEST_F(ArchiveOpen, ReadIndexRefusesIndexesThatDoNotAddUp) {
 
 TEST_F(ArchiveOpen, MissingIndexIsAnnouncedOnlyWhenAskedToRead) {
   std::string bytes = magic + ar_member("a.o/", "x");
-  EXPECT_EQ(open(bytes, 1), 0);
+  EXPECT_TRUE(open(bytes, 1));
   EXPECT_EQ(output, "lib.a has no archive index\n");
   EXPECT_EQ(errors, "");
   TearDown();
   state = ArchiveState();
-  EXPECT_EQ(open(bytes, 0), 0);
+  EXPECT_TRUE(open(bytes, 0));
   EXPECT_EQ(output, "");
 }
 
@@ -273,16 +272,16 @@ class ArchiveSwitchNested : public ::testing::Test {
 
 TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
-  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
+  EXPECT_TRUE(archive_switch_nested(&nested, lib.c_str(), FileAccess{}));
   ASSERT_NE(nested.state.file, nullptr);
   int first = nested.state.file->fd;
-  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), 0);
+  EXPECT_TRUE(archive_switch_nested(&nested, lib.c_str(), FileAccess{}));
   EXPECT_EQ(nested.state.file->fd, first) << "the archive was opened again";
   EXPECT_TRUE(nested.state.long_names.present) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();
-  EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), FileAccess{}), 1);
+  EXPECT_FALSE(archive_switch_nested(&nested, broken.c_str(), FileAccess{}));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
   EXPECT_NE(nested.state.file, nullptr) << "the walk closes it";

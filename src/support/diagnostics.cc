@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// diagnostics.cc - the error and warning reporters.
+// diagnostics.cc - failures as values, and the error and warning lines.
 #include "support/diagnostics.h"
 
 #include <cstdarg>
@@ -17,9 +17,6 @@ const char program_name[] = "hdrtune";
 
 namespace {
 
-ErrorObserver error_observer = nullptr;
-unsigned long long errors_written = 0;
-
 // The caller's message, formatted; freed by the caller unless it is `small`.
 char *format_message(char *small, std::size_t small_size, const char *format, std::va_list args) {
   std::va_list again;
@@ -36,20 +33,20 @@ char *format_message(char *small, std::size_t small_size, const char *format, st
   return message;
 }
 
-// Writes the prefix and the message as one line on stderr. A message names
-// files and members, whose names may hold any byte: each control byte is
-// written as an escape, so that no name can move the terminal, change its
-// colours or start a line that looks like one of ours. The newline that ends
-// the message is the one byte left as it is: every message ends with fixed
+// The prefix and the message as one line. A message names files and
+// members, whose names may hold any byte: each control byte is written as
+// an escape, so that no name can move the terminal, change its colours or
+// start a line that looks like one of ours. The newline that ends the
+// message is the one byte left as it is: every message ends with fixed
 // text, so it is never a name's.
-void write_line(const char *prefix, const char *message, int cause) {
+ErrorLine prefixed_line(const char *prefix, const char *message, char *small,
+                        std::size_t small_size) {
   std::size_t length = std::strlen(message);
   if (length > 0 && message[length - 1] == '\n') --length;
   std::size_t prefix_length = std::strlen(program_name) + std::strlen(prefix) + 4;
   // Every byte may become a four-byte escape.
   std::size_t capacity = prefix_length + 4 * length + 2;
-  char small[2048];
-  char *line = capacity <= sizeof small ? small : static_cast<char *>(alloc_or_die(capacity));
+  char *line = capacity <= small_size ? small : static_cast<char *>(alloc_or_die(capacity));
   std::size_t at = static_cast<std::size_t>(
       std::snprintf(line, prefix_length + 1, "%s: %s: ", program_name, prefix));
   for (std::size_t i = 0; i < length; ++i) {
@@ -63,61 +60,69 @@ void write_line(const char *prefix, const char *message, int cause) {
     at += size;
   }
   if (message[length] == '\n') line[at++] = '\n';
-  std::fwrite(line, 1, at, stderr);
-  // An error line is also handed on as written, with the message as the
-  // caller gave it.
-  if (error_observer && std::strcmp(prefix, "Error") == 0) error_observer(line, at, message, cause);
-  if (line != small) std::free(line);
+  return {line, at};
 }
 
-void report(const char *prefix, int cause, const char *format, std::va_list args) {
-  // Anything already listed must come out before the diagnostic when both
-  // streams go to the same place.
+// Anything already listed comes out before the line when both streams go
+// to the same place.
+void write_line(const char *prefix, const char *message) {
   out_flush();
+  char small[2048];
+  ErrorLine line = prefixed_line(prefix, message, small, sizeof small);
+  std::fwrite(line.line, 1, line.length, stderr);
+  if (line.line != small) std::free(line.line);
+}
+
+void write_formatted(const char *prefix, const char *format, std::va_list args) {
   char small[512];
   char *message = format_message(small, sizeof small, format, args);
-  write_line(prefix, message, cause);
+  write_line(prefix, message);
   if (message != small) std::free(message);
 }
 
+class StderrFailures final : public FailureSink {
+ public:
+  void take(const Failure &failure) override { write_line("Error", failure.message); }
+};
+
 }  // namespace
 
-void report_error(const char *format, ...) {
-  ++errors_written;
-  std::va_list args;
-  va_start(args, format);
-  report("Error", 0, format, args);
-  va_end(args);
+ErrorLine error_line(const char *message, char *small, std::size_t small_size) {
+  return prefixed_line("Error", message, small, small_size);
 }
 
-void report_error_with_cause(int cause, const char *format, ...) {
-  ++errors_written;
+void fail(FailureSink &sink, const char *subject, int cause, const char *format, ...) {
+  char small[512];
   std::va_list args;
   va_start(args, format);
-  report("Error", cause, format, args);
+  char *message = format_message(small, sizeof small, format, args);
+  va_end(args);
+  Failure failure;
+  failure.subject = subject;
+  failure.subject_length = subject ? std::strlen(subject) : 0;
+  failure.message = message;
+  failure.cause = cause;
+  sink.take(failure);
+  if (message != small) std::free(message);
+}
+
+FailureSink &stderr_failures() {
+  static StderrFailures sink;
+  return sink;
+}
+
+void report_error(const char *format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  write_formatted("Error", format, args);
   va_end(args);
 }
 
 void warn(const char *format, ...) {
   std::va_list args;
   va_start(args, format);
-  report("Warning", 0, format, args);
+  write_formatted("Warning", format, args);
   va_end(args);
 }
-
-void count_written_error_line(const char *line, std::size_t length) {
-  ++errors_written;
-  if (!error_observer) return;
-  char small[512];
-  char *message = length < sizeof small ? small : static_cast<char *>(alloc_or_die(length + 1));
-  std::memcpy(message, line, length);
-  message[length] = '\0';
-  error_observer(line, length, message, 0);
-  if (message != small) std::free(message);
-}
-
-void set_error_observer(ErrorObserver observer) { error_observer = observer; }
-
-unsigned long long error_count() { return errors_written; }
 
 }  // namespace hdrtune

@@ -209,22 +209,23 @@ static int wait_for_lock(void *context) {
 
 // A file system without locks (some network and FUSE file systems) refuses
 // every flock; editing there unlocked is all that can be done.
-static LockOutcome lock_refused(const PositionedFile *file, int error) {
+static LockOutcome lock_refused(const PositionedFile *file, int error, FailureSink &failures) {
   if (error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP) return LockOutcome::not_supported;
-  report_error_with_cause(error, "%s: cannot lock file: %s\n", file->path, std::strerror(error));
+  fail(failures, file->path, error, "%s: cannot lock file: %s\n", file->path, std::strerror(error));
   return LockOutcome::failed;
 }
 
-LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait) {
+LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait,
+                      FailureSink &failures) {
   LockRequest request = {file->fd, access.exclusive_lock ? LOCK_EX : LOCK_SH};
   if (flock(request.fd, request.operation | LOCK_NB) == 0) return LockOutcome::locked;
-  if (errno != EWOULDBLOCK && errno != EINTR) return lock_refused(file, errno);
+  if (errno != EWOULDBLOCK && errno != EINTR) return lock_refused(file, errno, failures);
   if (wait.release) wait.release(wait.context);
   for (;;) {
     int result = 0;
     if (!call_unless_interrupted(wait_for_lock, &request, &result)) return LockOutcome::interrupted;
     if (result == 0) break;
-    if (errno != EINTR) return lock_refused(file, errno);
+    if (errno != EINTR) return lock_refused(file, errno, failures);
   }
   read_size(file->fd, &file->size_at_open);
   return LockOutcome::locked;
@@ -237,17 +238,18 @@ bool file_size_changed(const PositionedFile *file) {
   return read_size(file->fd, &size) && size != file->size_at_open;
 }
 
-int close_edited_file(PositionedFile *file) {
-  int status = 0;
+bool close_edited_file(PositionedFile *file, FailureSink &failures) {
+  bool closed = true;
   if (close(file->fd) != 0) {
-    report_error_with_cause(errno, "%s: Failed to close file: %s\n", file->path,
-                            std::strerror(errno));
-    status = 1;
+    int error = errno;
+    fail(failures, file->path, error, "%s: Failed to close file: %s\n", file->path,
+         std::strerror(error));
+    closed = false;
   }
   std::free(file->path);
   std::free(file->window);
   *file = PositionedFile{};
-  return status;
+  return closed;
 }
 
 }  // namespace hdrtune

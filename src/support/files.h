@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/diagnostics.h"
+
 namespace hdrtune {
 
 // Window sizes: a plain file or a thin archive's member file needs its first
@@ -115,8 +117,9 @@ enum class LockOutcome {
 // another process holds it, calls wait.release first, then waits; the size
 // at open is then read again, since the holder may have changed the file.
 // Only the errors that mean "no locks on this file system" let the caller go
-// on without one; any other is reported under the file's path.
-LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait);
+// on without one; any other is handed to `failures` under the file's path.
+LockOutcome lock_file(PositionedFile *file, const FileAccess &access, const LockWait &wait,
+                      FailureSink &failures = stderr_failures());
 // Lets go of the lock on a file that will not be written (a thin archive).
 void unlock_file(PositionedFile *file);
 
@@ -126,7 +129,7 @@ bool file_size_changed(const PositionedFile *file);
 
 // Closes a file that headers were written through and frees what it holds.
 // Some file systems report a lost write only here, so a failure is reported
-// under the file's path. Returns 0 on success, 1 on failure.
-int close_edited_file(PositionedFile *file);
+// to `failures` under the file's path. False after such a failure.
+bool close_edited_file(PositionedFile *file, FailureSink &failures = stderr_failures());
 
 }  // namespace hdrtune

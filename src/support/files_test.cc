@@ -33,7 +33,7 @@ class PositionedFileTest : public ::testing::Test {
   }
   void TearDown() override {
     if (file.fd >= 0) {
-      EXPECT_EQ(close_edited_file(&file), 0);
+      EXPECT_TRUE(close_edited_file(&file));
     }
     close(behind);
     unlink(path.c_str());

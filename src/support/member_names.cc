@@ -125,12 +125,15 @@ Naming name_short_member(const ArchiveState *state, ArchiveMember *member) {
 // message names the archive.
 Naming unreadable_long_name(const ArchiveState *state, LongNameStatus status) {
   if (status == LongNameStatus::no_memory)
-    report_error("Out of memory reading long symbol names in archive\n");
+    fail(*state->failures, state->file_name, 0,
+         "Out of memory reading long symbol names in archive\n");
   else if (status == LongNameStatus::too_long)
-    report_error("%s: long name table is damaged: a name is longer than %zu bytes\n",
-                 state->file_name, longest_long_name);
+    fail(*state->failures, state->file_name, 0,
+         "%s: long name table is damaged: a name is longer than %zu bytes\n", state->file_name,
+         longest_long_name);
   else
-    report_error("%s: failed to read long symbol name string table\n", state->file_name);
+    fail(*state->failures, state->file_name, 0,
+         "%s: failed to read long symbol name string table\n", state->file_name);
   return Naming::bad_name;
 }
 
@@ -182,8 +185,8 @@ Naming name_member(ArchiveState *state, std::uint64_t offset, ArchiveMember *mem
 
 void report_damaged_name(const ArchiveState *state, std::uint64_t offset,
                          const NameProblem &problem) {
-  report_error("%s: member at offset %llu: %s\n", state->file_name,
-               static_cast<unsigned long long>(offset), problem.message);
+  fail(*state->failures, state->file_name, 0, "%s: member at offset %llu: %s\n", state->file_name,
+       static_cast<unsigned long long>(offset), problem.message);
 }
 
 // Member data is padded to an even length. A size that can't be added to
@@ -196,7 +199,8 @@ std::uint64_t offset_after(const ArchiveMember &member) {
 // One that runs past the end would hide the members after it.
 MemberKind bsd_index(const ArchiveState *state, const ArchiveMember &member) {
   if (archive_holds(state, member.data_offset, member.stored_size)) return MemberKind::index;
-  report_error("%s: archive index runs past the end of the archive\n", state->file_name);
+  fail(*state->failures, state->file_name, 0,
+       "%s: archive index runs past the end of the archive\n", state->file_name);
   return MemberKind::damage;
 }
 
@@ -208,28 +212,38 @@ MemberKind kind_of(SpecialMember special) {
   }
 }
 
+// A member the reader has taken itself, and moved the cursor past.
+ArchiveMember taken_member(const ArchiveState *state, std::uint64_t offset, SpecialMember special) {
+  ArchiveMember member;
+  member.kind = kind_of(special);
+  member.header_offset = offset;
+  member.data_offset = member.elf_offset = offset + ar_header_size;
+  member.stored_size = member.size = member_size(&state->header);
+  return member;
+}
+
 }  // namespace
 
 MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
   std::uint64_t offset = state->next_header_offset;
   if (!offset_reachable(offset)) {
-    report_error("%s: failed to seek to next archive header\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to seek to next archive header\n",
+         state->file_name);
     return MemberRead::failed;
   }
-  int read = archive_read_header(state, offset);
-  if (read <= 0) return read < 0 ? MemberRead::failed : MemberRead::end;
+  switch (archive_read_header(state, offset)) {
+    case HeaderRead::whole: break;
+    case HeaderRead::nothing: return MemberRead::end;
+    case HeaderRead::short_or_failed: return MemberRead::failed;
+  }
   SpecialMember special = archive_take_special(state, offset, 0);
   if (special != SpecialMember::none) {
-    // The reader has taken it, and moved the cursor past it.
-    *member = ArchiveMember{};
-    member->kind = kind_of(special);
-    member->header_offset = offset;
-    member->data_offset = member->elf_offset = offset + ar_header_size;
-    member->stored_size = member->size = member_size(&state->header);
+    *member = taken_member(state, offset, special);
     return MemberRead::member;
   }
   if (!has_valid_fmag(&state->header)) {
-    report_error("%s: did not find a valid archive header\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: did not find a valid archive header\n",
+         state->file_name);
     return MemberRead::failed;
   }
   NameProblem problem;
@@ -238,8 +252,8 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
   state->next_header_offset =
       member->place == MemberPlace::in_archive ? offset_after(*member) : member->data_offset;
   if (naming == Naming::bad_name) {
-    if (problem.message[0]) report_error("%s", problem.message);
-    report_error("%s: bad archive file name\n", state->file_name);
+    if (problem.message[0]) fail(*state->failures, state->file_name, 0, "%s", problem.message);
+    fail(*state->failures, state->file_name, 0, "%s: bad archive file name\n", state->file_name);
     member->kind = MemberKind::damage;
   } else if (naming == Naming::damaged) {
     report_damaged_name(state, offset, problem);
@@ -253,20 +267,24 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
 
 bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember *member) {
   if (!offset_reachable(offset)) {
-    report_error("%s: failed to seek to next file name\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to seek to next file name\n",
+         state->file_name);
     return false;
   }
   if (read_member_header(state->file, offset, &state->header) != HeaderRead::whole) {
-    report_error("%s: failed to read archive header\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: failed to read archive header\n",
+         state->file_name);
     return false;
   }
   if (!has_valid_fmag(&state->header)) {
-    report_error("%s: did not find a valid archive header\n", state->file_name);
+    fail(*state->failures, state->file_name, 0, "%s: did not find a valid archive header\n",
+         state->file_name);
     return false;
   }
   NameProblem problem;
   Naming naming = name_member(state, offset, member, &problem);
-  if (naming == Naming::bad_name && problem.message[0]) report_error("%s", problem.message);
+  if (naming == Naming::bad_name && problem.message[0])
+    fail(*state->failures, state->file_name, 0, "%s", problem.message);
   if (naming == Naming::damaged) report_damaged_name(state, offset, problem);
   return naming == Naming::named;
 }
@@ -278,14 +296,15 @@ static void append(char **end, const char *text, std::size_t length) {
 }
 
 // Built by copying its parts: it is made once for every member.
-char *archive_display_name(const char *archive, bool is_thin, const char *nested_archive,
-                           const char *name, std::size_t name_length) {
+const char *archive_display_name(NameBuffer *buffer, const char *archive, bool is_thin,
+                                 const char *nested_archive, const char *name,
+                                 std::size_t name_length, FailureSink &failures) {
   std::size_t archive_length = std::strlen(archive);
   std::size_t nested_length = nested_archive ? std::strlen(nested_archive) : 0;
   std::size_t size = archive_length + name_length + 3 + (nested_archive ? nested_length + 2 : 0);
-  auto *display_name = static_cast<char *>(std::malloc(size));
+  char *display_name = grow(buffer, size) ? buffer->bytes : nullptr;
   if (!display_name) {
-    report_error("Out of memory\n");
+    fail(failures, archive, 0, "Out of memory\n");
     return nullptr;
   }
   char *end = display_name;
@@ -305,11 +324,12 @@ char *archive_display_name(const char *archive, bool is_thin, const char *nested
   return display_name;
 }
 
-static char *copy_of_bytes(const char *bytes, std::uint64_t length) {
+static char *copy_of_bytes(const char *bytes, std::uint64_t length, const char *archive_path,
+                           FailureSink &failures) {
   if (length + 1 == 0) return nullptr;
   auto *copy = static_cast<char *>(malloc_bytes(length + 1));
   if (!copy) {
-    report_error("Out of memory\n");
+    fail(failures, archive_path, 0, "Out of memory\n");
     return nullptr;
   }
   std::memcpy(copy, bytes, length);
@@ -317,18 +337,20 @@ static char *copy_of_bytes(const char *bytes, std::uint64_t length) {
   return copy;
 }
 
-char *thin_member_path(const char *archive_path, const char *name, std::uint64_t name_length) {
+char *thin_member_path(const char *archive_path, const char *name, std::uint64_t name_length,
+                       FailureSink &failures) {
   std::uint64_t dir_length = base_name(archive_path) - archive_path;
   if ((name_length > 0 && name[0] == '/') || dir_length == 0)
-    return copy_of_bytes(name, name_length);
+    return copy_of_bytes(name, name_length, archive_path, failures);
   std::uint64_t size = dir_length + name_length + 1;
   if (size < dir_length || size < name_length) {
-    report_error("Abnormal length of thin archive member name: %" PRIx64 "\n", name_length);
+    fail(failures, archive_path, 0, "Abnormal length of thin archive member name: %" PRIx64 "\n",
+         name_length);
     return nullptr;
   }
   auto *path = static_cast<char *>(malloc_bytes(size));
   if (!path) {
-    report_error("Out of memory\n");
+    fail(failures, archive_path, 0, "Out of memory\n");
     return nullptr;
   }
   std::memcpy(path, archive_path, dir_length);

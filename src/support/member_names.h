@@ -61,12 +61,16 @@ bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember 
 
 // lib.a(foo.o) for a member of a regular archive, thin.a[obj/foo.o] for a
 // thin archive's member file, thin.a[lib.a(foo.o)] for a member of an archive
-// nested in a thin one (nested_archive non-null). Null after reporting.
-char *archive_display_name(const char *archive, bool is_thin, const char *nested_archive,
-                           const char *name, std::size_t name_length);
+// nested in a thin one (nested_archive non-null), written into `buffer`,
+// which grows to hold it: the name stays valid until the buffer's next use.
+// Null after handing the failure to `failures`.
+const char *archive_display_name(NameBuffer *buffer, const char *archive, bool is_thin,
+                                 const char *nested_archive, const char *name,
+                                 std::size_t name_length, FailureSink &failures);
 
 // A relative member name is relative to the directory of the thin archive.
-// Null after reporting.
-char *thin_member_path(const char *archive_path, const char *name, std::uint64_t name_length);
+// Null after handing the failure to `failures`.
+char *thin_member_path(const char *archive_path, const char *name, std::uint64_t name_length,
+                       FailureSink &failures);
 
 }  // namespace hdrtune

@@ -135,7 +135,7 @@ TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
     PositionedFile file;
     EXPECT_TRUE(open_temp_file(&file, bytes, archive_window_size));
     ArchiveState state;
-    EXPECT_EQ(archive_start(&state, "lib.a", &file, is_thin), 0);
+    EXPECT_TRUE(archive_start(&state, "lib.a", &file, is_thin));
     std::string seen;
     ArchiveMember member;
     while (archive_next_member(&state, &member) == MemberRead::member) {
@@ -175,20 +175,24 @@ TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {
   const char *archive = "some/dir/libverylongname.a";
+  NameBuffer buffer;
   auto display = [&](bool is_thin, const char *nested) {
-    char *text = archive_display_name(archive, is_thin, nested, "averyveryverylongname.o/x", 23);
-    std::string result = text;
-    std::free(text);
-    return result;
+    return std::string(archive_display_name(&buffer, archive, is_thin, nested,
+                                            "averyveryverylongname.o/x", 23, stderr_failures()));
   };
   EXPECT_EQ(display(false, nullptr), "some/dir/libverylongname.a(averyveryverylongname.o)");
   EXPECT_EQ(display(true, nullptr), "some/dir/libverylongname.a[averyveryverylongname.o]");
   EXPECT_EQ(display(true, "some/dir/nested.a"),
             "some/dir/libverylongname.a[some/dir/nested.a(averyveryverylongname.o)]");
+  // The buffer is reused: a shorter name after a longer one ends where it should.
+  EXPECT_EQ(
+      std::string(archive_display_name(&buffer, "a", false, nullptr, "b", 1, stderr_failures())),
+      "a(b)");
+  std::free(buffer.bytes);
 }
 
 std::string path_of(const char *archive, const char *name, std::uint64_t length) {
-  char *path = thin_member_path(archive, name, length);
+  char *path = thin_member_path(archive, name, length, stderr_failures());
   std::string result = path ? path : "(none)";
   std::free(path);
   return result;

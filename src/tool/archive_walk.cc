@@ -14,8 +14,6 @@
 #include "support/elf_header.h"
 #include "support/member_names.h"
 #include "tool/header_editor.h"
-#include "tool/json_records.h"
-#include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 
 namespace hdrtune {
@@ -34,7 +32,8 @@ static MemberResult result_of(int status) {
 static bool data_runs_past_end(const ArchiveState *state, const char *display_name,
                                const ArchiveMember &member) {
   if (archive_holds(state, member.data_offset, member.stored_size)) return false;
-  report_error("%s: member data runs past the end of the archive\n", display_name);
+  fail(*state->failures, display_name, 0, "%s: member data runs past the end of the archive\n",
+       display_name);
   return true;
 }
 
@@ -49,23 +48,25 @@ static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, st
 // and such members are passed over (in a tree in silence; with
 // --skip-unmatched, with a line in a listing). The header must fit in the
 // member's own data: not in its pad byte, nor over the next member's header.
-static MemberResult edit_member_header(const RunOptions &options, const char *display_name,
+static MemberResult edit_member_header(const RunOptions &options, const HeaderPlace &place,
                                        PositionedFile *file, const ArchiveMember &member,
-                                       bool pass_over_non_elf) {
-  if ((pass_over_non_elf || options.pass_over_not_elf) &&
+                                       bool silent_pass_over) {
+  if ((silent_pass_over || options.pass_over_not_elf) &&
       !starts_with_elf_magic(file, member.elf_offset, member.size)) {
-    ++run_counts.members_passed_over;
-    if (!pass_over_non_elf && options.list) list_passed_over(display_name, "not ELF");
+    ++options.reporter->counts.members_passed_over;
+    if (!silent_pass_over && options.list) options.reporter->passed_over(place, "not ELF");
     return MemberResult::edited;
   }
-  return result_of(edit_object(options, display_name, file, member.elf_offset, member.size));
+  HeaderPlace header_place = place;
+  header_place.offset = member.elf_offset;
+  return result_of(edit_object(options, header_place, file, member.size));
 }
 
 static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
-                                        const char *display_name, const ArchiveMember &member,
-                                        bool pass_over_non_elf) {
-  MemberResult result =
-      edit_member_header(options, display_name, outer->file, member, pass_over_non_elf);
+                                        const HeaderPlace &place, const ArchiveMember &member,
+                                        bool silent_pass_over) {
+  const char *display_name = place.display_name;
+  MemberResult result = edit_member_header(options, place, outer->file, member, silent_pass_over);
   // The reader stepped past the data; a size that took it out of reach is
   // reported when it reads on.
   if (offset_reachable(outer->next_header_offset) &&
@@ -81,17 +82,19 @@ static void close_nested_archive(void *nested) {
 // A member file that can't be opened ends the walk. Should another run hold
 // the member file's lock, the nested archive this run holds is closed before
 // waiting for it, and opened again when a later member needs it.
-static MemberResult edit_member_file(const RunOptions &options, const ArchiveState *outer,
+static MemberResult edit_thin_member(const RunOptions &options, const ArchiveState *outer,
                                      NestedArchive *nested, const ArchiveMember &member,
-                                     const char *display_name) {
-  char *member_path = thin_member_path(outer->file_name, member.name, member.name_length);
+                                     const HeaderPlace &place) {
+  char *member_path =
+      thin_member_path(outer->file_name, member.name, member.name_length, *outer->failures);
   if (!member_path) return MemberResult::walk_ends;
   LockWait wait;
   if (nested->state.file) wait = {close_nested_archive, nested};
   PathToEdit target;
   target.name = target.path = member_path;
-  target.display_name = display_name;
+  target.display_name = place.display_name;
   target.role = PathRole::thin_member;
+  target.place = place;
   EditOutcome outcome = open_and_edit(options, target, wait);
   std::free(member_path);
   if (outcome == EditOutcome::not_opened) return MemberResult::walk_ends;
@@ -103,24 +106,26 @@ static MemberResult edit_member_file(const RunOptions &options, const ArchiveSta
 static bool find_nested_member(const RunOptions &options, const ArchiveState *outer,
                                NestedArchive *nested, const ArchiveMember &ref,
                                ArchiveMember *member) {
-  char *nested_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
+  char *nested_path =
+      thin_member_path(outer->file_name, ref.name, ref.name_length, *outer->failures);
   if (!nested_path) return false;
-  bool switched = archive_switch_nested(nested, nested_path, file_access(options)) == 0;
+  bool switched = archive_switch_nested(nested, nested_path, file_access(options));
   std::free(nested_path);
   return switched && archive_member_at(&nested->state, ref.nested_offset, member);
 }
 
 // Names the reference that was left alone, with its offset, so that two
 // failing references into one archive can be told apart.
-static void report_nested_not_edited(const char *display_name, std::uint64_t offset,
-                                     const char *reason) {
-  report_error("%s: member at offset %llu not edited: %s\n", display_name,
-               static_cast<unsigned long long>(offset), reason);
+static void report_nested_not_edited(FailureSink &failures, const char *display_name,
+                                     std::uint64_t offset, const char *reason) {
+  fail(failures, display_name, 0, "%s: member at offset %llu not edited: %s\n", display_name,
+       static_cast<unsigned long long>(offset), reason);
 }
 
-static void report_member_out_of_reach(const ArchiveState *nested) {
-  report_error("%s: failed to seek to archive member\n",
-               nested->file_name ? nested->file_name : "<corrupt>");
+static void report_member_out_of_reach(const ArchiveState *nested, const char *display_name) {
+  const char *name = nested->file_name ? nested->file_name : "<corrupt>";
+  fail(*nested->failures, nested->file_name ? name : display_name, 0,
+       "%s: failed to seek to archive member\n", name);
 }
 
 // Without the member's own header there is no telling what lies at its
@@ -130,138 +135,149 @@ static void report_nested_not_found(const ArchiveState *outer, const NestedArchi
   std::uint64_t offset = ref.nested_offset;
   if (!nested->state.file) {
     // The nested archive could not be opened, or is not a regular archive.
-    char *nested_path = thin_member_path(outer->file_name, ref.name, ref.name_length);
+    char *nested_path =
+        thin_member_path(outer->file_name, ref.name, ref.name_length, *outer->failures);
     if (!nested_path) return;
-    report_error("%s: member at offset %llu not edited: nested archive '%s' is not %s\n",
-                 display_name, static_cast<unsigned long long>(offset), nested_path,
-                 nested->not_an_archive ? "a regular archive" : "readable");
+    fail(*outer->failures, display_name, 0,
+         "%s: member at offset %llu not edited: nested archive '%s' is not %s\n", display_name,
+         static_cast<unsigned long long>(offset), nested_path,
+         nested->not_an_archive ? "a regular archive" : "readable");
     std::free(nested_path);
     return;
   }
   // The reader has said why the header could not be read; when even its
   // offset was out of reach, so is the member's data.
   if (!offset_reachable(offset) || !offset_reachable(offset + ar_header_size))
-    report_member_out_of_reach(&nested->state);
-  report_nested_not_edited(display_name, offset, "no valid member header there");
+    report_member_out_of_reach(&nested->state, display_name);
+  report_nested_not_edited(*outer->failures, display_name, offset, "no valid member header there");
 }
 
 static MemberResult edit_found_nested_member(const RunOptions &options, NestedArchive *nested,
                                              const ArchiveMember &member,
-                                             const char *display_name) {
+                                             const HeaderPlace &place) {
+  const char *display_name = place.display_name;
   if (!offset_reachable(member.data_offset)) {
-    report_member_out_of_reach(&nested->state);
-    report_nested_not_edited(display_name, member.header_offset, "its data is out of reach");
+    report_member_out_of_reach(&nested->state, display_name);
+    report_nested_not_edited(*options.reporter, display_name, member.header_offset,
+                             "its data is out of reach");
     return MemberResult::failed;
   }
-  MemberResult result =
-      edit_member_header(options, display_name, nested->state.file, member, false);
+  MemberResult result = edit_member_header(options, place, nested->state.file, member, false);
   // The thin archive's own walk is intact: it goes on with its next member.
   if (data_runs_past_end(&nested->state, display_name, member)) return MemberResult::failed;
   return result;
+}
+
+// One walk of an archive: the reader of the archive, the nested archive a
+// thin archive's members refer into, and the current member's display name,
+// whose buffer serves one member after another.
+struct ArchiveWalk {
+  const RunOptions &options;
+  const HeaderPlace &place;  // the archive's
+  bool silent_pass_over;
+  ArchiveState outer;
+  NestedArchive nested;
+  NameBuffer display_name;
+};
+
+// The member's display name, or null after a failure that ends the walk.
+static const char *member_display_name(ArchiveWalk *walk, const char *nested_archive,
+                                       const ArchiveMember &member) {
+  const ArchiveState &outer = walk->outer;
+  Reporter &reporter = *walk->options.reporter;
+  const char *name =
+      archive_display_name(&walk->display_name, outer.file_name, outer.is_thin || nested_archive,
+                           nested_archive, member.name, member.name_length, reporter);
+  if (!name) fail(reporter, outer.file_name, 0, "%s: bad archive file name\n", outer.file_name);
+  return name;
 }
 
 // A member that lives in another archive. Whatever keeps it from being
 // edited, the thin archive's own position is intact, so the walk goes on.
 // A member whose header could not be read there is named by the nested
 // archive's path from the thin archive's table.
-static MemberResult edit_nested_reference(const RunOptions &options, const ArchiveState *outer,
-                                          NestedArchive *nested, const ArchiveMember &ref) {
+static MemberResult edit_nested_reference(ArchiveWalk *walk, const ArchiveMember &ref) {
+  const ArchiveState *outer = &walk->outer;
+  NestedArchive *nested = &walk->nested;
   ArchiveMember member;
-  bool found = find_nested_member(options, outer, nested, ref, &member);
+  bool found = find_nested_member(walk->options, outer, nested, ref, &member);
   // Interrupted while waiting for the nested archive's lock: the run stops.
   if (!found && pending_interrupt()) return MemberResult::walk_ends;
   const ArchiveMember &shown = found ? member : ref;
   const char *nested_name = nested->state.file_name ? nested->state.file_name : "<corrupt>";
-  char *display_name =
-      archive_display_name(outer->file_name, true, nested_name, shown.name, shown.name_length);
-  if (!display_name) {
-    report_error("%s: bad archive file name\n", outer->file_name);
-    return MemberResult::walk_ends;
-  }
-  PlaceScope place;
-  current_place.archive = outer->file_name;
-  current_place.nested_archive = current_place.file = nested->state.file_name;
-  current_place.member = shown.name;
-  current_place.member_length = shown.name_length;
-  current_place.display_name = display_name;
-  MemberResult result = MemberResult::failed;
-  if (found)
-    result = edit_found_nested_member(options, nested, member, display_name);
-  else
+  const char *display_name = member_display_name(walk, nested_name, shown);
+  if (!display_name) return MemberResult::walk_ends;
+  HeaderPlace place = walk->place;
+  place.archive = outer->file_name;
+  place.nested_archive = place.file = nested->state.file_name;
+  place.member = shown.name;
+  place.member_length = shown.name_length;
+  place.display_name = display_name;
+  if (!found) {
     report_nested_not_found(outer, nested, ref, display_name);
-  std::free(display_name);
-  return result;
+    return MemberResult::failed;
+  }
+  return edit_found_nested_member(walk->options, nested, member, place);
 }
 
 // What to do with each member the reader hands out; the reader alone moves
 // through the archive.
-static MemberResult handle_member(const RunOptions &options, ArchiveState *outer,
-                                  NestedArchive *nested, const ArchiveMember &member,
-                                  bool pass_over_non_elf) {
+static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member) {
   switch (member.kind) {
     case MemberKind::damage: return MemberResult::walk_ends;
     case MemberKind::index:
     case MemberKind::long_names: return MemberResult::edited;  // the reader took it
     case MemberKind::candidate: break;
   }
-  ++run_counts.members;
-  if (member.place == MemberPlace::nested)
-    return edit_nested_reference(options, outer, nested, member);
-  char *display_name = archive_display_name(outer->file_name, outer->is_thin, nullptr, member.name,
-                                            member.name_length);
-  if (!display_name) {
-    report_error("%s: bad archive file name\n", outer->file_name);
-    return MemberResult::walk_ends;
-  }
-  PlaceScope place;
-  current_place.archive = outer->file_name;
-  current_place.member = member.name;
-  current_place.member_length = member.name_length;
-  current_place.display_name = display_name;
-  MemberResult result =
-      member.place == MemberPlace::own_file
-          ? edit_member_file(options, outer, nested, member, display_name)
-          : edit_regular_member(options, outer, display_name, member, pass_over_non_elf);
-  std::free(display_name);
-  return result;
+  ++walk->options.reporter->counts.members;
+  if (member.place == MemberPlace::nested) return edit_nested_reference(walk, member);
+  const char *display_name = member_display_name(walk, nullptr, member);
+  if (!display_name) return MemberResult::walk_ends;
+  HeaderPlace place = walk->place;
+  place.archive = walk->outer.file_name;
+  place.member = member.name;
+  place.member_length = member.name_length;
+  place.display_name = display_name;
+  if (member.place == MemberPlace::own_file)
+    return edit_thin_member(walk->options, &walk->outer, &walk->nested, member, place);
+  return edit_regular_member(walk->options, &walk->outer, place, member, walk->silent_pass_over);
 }
 
-static int walk_members(const RunOptions &options, const char *path, PositionedFile *file,
-                        bool is_thin, bool pass_over_non_elf, ArchiveState *outer,
-                        NestedArchive *nested) {
-  if (archive_start(outer, path, file, is_thin) != 0) return 1;
+static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
+  if (!archive_start(&walk->outer, walk->place.display_name, file, is_thin)) return 1;
   int status = 0;
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.
     if (pending_interrupt()) return 1;
     ArchiveMember member;
-    switch (archive_next_member(outer, &member)) {
+    switch (archive_next_member(&walk->outer, &member)) {
       case MemberRead::member: break;
       case MemberRead::end: return status;
       case MemberRead::failed: return 1;
     }
-    MemberResult result = handle_member(options, outer, nested, member, pass_over_non_elf);
+    MemberResult result = handle_member(walk, member);
     if (result == MemberResult::walk_ends) return 1;
     if (result == MemberResult::failed) status = 1;
   }
 }
 
-int edit_archive(const RunOptions &options, const char *path, PositionedFile *file, bool is_thin,
-                 bool pass_over_non_elf) {
-  ArchiveState outer;
-  NestedArchive nested;
-  ++run_counts.archives;
-  int status = walk_members(options, path, file, is_thin, pass_over_non_elf, &outer, &nested);
-  archive_close_nested(&nested);
-  status |= nested.close_failed;
+int edit_archive(const RunOptions &options, const HeaderPlace &place, PositionedFile *file,
+                 bool is_thin, bool silent_pass_over) {
+  ArchiveWalk walk{options, place, silent_pass_over, {}, {}, {}};
+  walk.outer.failures = walk.nested.state.failures = options.reporter;
+  ++options.reporter->counts.archives;
+  int status = walk_members(&walk, file, is_thin);
+  archive_close_nested(&walk.nested);
+  status |= walk.nested.close_failed;
   // Another program that cut or grew the archive meanwhile took no lock: the
   // walk read what was there before, and may have written past a new end.
   if (file_size_changed(file)) {
-    report_archive_changed(path);
+    report_archive_changed(*options.reporter, place.display_name);
     status = 1;
   }
-  archive_release(&nested.state);
-  archive_release(&outer);
+  archive_release(&walk.nested.state);
+  archive_release(&walk.outer);
+  std::free(walk.display_name.bytes);
   return status;
 }
 

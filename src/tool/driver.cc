@@ -17,6 +17,7 @@
 #include "runtime/standard_output.h"
 #include "support/diagnostics.h"
 #include "tool/json_records.h"
+#include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 #include "tool/target_names.h"
 #include "tool/tree_walk.h"
@@ -149,18 +150,12 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
 }
 
 int edit_file(const RunOptions &options, const char *path) {
-  PlaceScope place;
-  current_place.operand = path;
-  if (options.recursive && is_directory(path)) return edit_tree(options, path);
   PathToEdit target;
+  target.place.operand = path;
+  if (options.recursive && is_directory(path)) return edit_tree(options, target.place);
   target.name = target.path = target.display_name = path;
   return open_and_edit(options, target) == EditOutcome::edited ? 0 : 1;
 }
-
-// The command line after response-file expansion. It lives for the whole run;
-// holding it here keeps it reachable to the end, so leak checkers stay quiet.
-// Not static: the compiler would drop a store that nothing reads.
-char **expanded_argv = nullptr;
 
 // A run that only reads (a listing, a dry run, a check) ends as soon as the
 // reader of its output goes away, as any filter does. A run that writes
@@ -172,12 +167,10 @@ static void set_broken_pipe_action(bool writes_files) {
 
 // Every header named in the list so far was written, and no other: say so by
 // flushing the list, then end as the signal would have ended the run.
-[[noreturn]] static void stop_interrupted(const RunOptions &options, int signal) {
-  report_error("interrupted by %s\n", interrupt_name(signal));
-  if (options.json) {
-    json_summary_record(0, signal);
-    out_flush();
-  }
+[[noreturn]] static void stop_interrupted(Reporter &reporter, int signal) {
+  fail(reporter, nullptr, 0, "interrupted by %s\n", interrupt_name(signal));
+  reporter.summary(0, signal);
+  out_flush();
   end_by_signal(signal);
 }
 
@@ -204,8 +197,8 @@ static bool settle_run_kind(RunOptions *options) {
 
 // A check tells a failure from a difference: 2 once an error line was
 // written, whatever else; 1 when a header differs; 0 when all hold.
-static int check_status(int status) {
-  if (error_count() > 0) return 2;
+static int check_status(const Reporter &reporter, int status) {
+  if (reporter.counts.errors > 0) return 2;
   return status == 0 ? 0 : 1;
 }
 
@@ -223,11 +216,12 @@ static bool standard_descriptors_held() {
   return false;
 }
 
-// Whether --check and --json stand among the options, wherever they stand:
-// a silent scan ahead of the real one, so that an error met before either
-// is reached is still answered as they ask. A word after "--" or the value
-// of an option is no option, as in the real scan. The scanner moves the
-// words it scans, so it scans a copy of the vector.
+// Whether --check, --json and --dry-run stand among the options, wherever
+// they stand: a silent scan ahead of the real one, so that the reporter can
+// be chosen before it, and an error met before either of the first two is
+// still answered as they ask. A word after "--" or the value of an option is
+// no option, as in the real scan. The scanner moves the words it scans, so it
+// scans a copy of the vector.
 static void scan_output_modes(RunOptions *options, int argc, char **argv) {
   std::size_t size = (static_cast<std::size_t>(argc) + 1) * sizeof *argv;
   auto **words = static_cast<char **>(alloc_or_die(size));
@@ -237,65 +231,91 @@ static void scan_output_modes(RunOptions *options, int argc, char **argv) {
   while ((code = getopt_long(argc, words, "hvr", long_option_table, nullptr)) != -1) {
     if (code == option_check) options->check = true;
     if (code == option_json) options->json = true;
+    if (code == option_dry_run) options->dry_run = true;
   }
   opterr = 1;
   optind = 0;
   std::free(words);
 }
 
-// A command line that can't be run: 2 under --check, whose 1 says a header
-// differs; with --json, the summary after the error records.
-static int refuse_command_line(const RunOptions &options) {
-  int status = options.check ? 2 : 1;
-  if (options.json) {
-    json_summary_record(status, 0);
-    out_flush();
-  }
-  return status;
+// The scanner writes its complaints itself; each is an error line of the
+// run all the same, with its record.
+static void take_complaint(void *reporter, const char *line, std::size_t length) {
+  static_cast<Reporter *>(reporter)->written_elsewhere(line, length);
 }
 
 // Fills `options` from the command line; false when it can't be run, after
 // the error lines and the usage text that say why.
-static bool scan_command_line(RunOptions *options, int argc, char **argv) {
-  scan_output_modes(options, argc, argv);
-  if (options->json) {
-    start_json_records(*options);
-    // The scanner's complaints are error lines too, each with its record.
-    set_complaint_observer(count_written_error_line);
-  }
+static bool scan_command_line(RunOptions *options, Reporter &reporter, int argc, char **argv) {
+  set_complaint_observer(take_complaint, &reporter);
   bool scanned = true;
   int code;
   while (scanned && (code = getopt_long(argc, argv, "hvr", long_option_table, nullptr)) != -1)
     scanned = apply_option(options, code, optarg);
-  set_complaint_observer(nullptr);
+  set_complaint_observer(nullptr, nullptr);
   if (!scanned) return false;
   if (optind == argc) return print_usage(stderr, false), false;
   return settle_run_kind(options);
+}
+
+// A command line that can't be run: 2 under --check, whose 1 says a header
+// differs; the summary after the error records.
+static int refuse_command_line(const RunOptions &options, Reporter &reporter) {
+  int status = options.check ? 2 : 1;
+  reporter.summary(status, 0);
+  out_flush();
+  return status;
+}
+
+// Edits every file operand and ends the run as its reporter shows it;
+// returns the exit status.
+static int run_operands(RunOptions &options, Reporter &reporter, int argc, char **argv) {
+  int status = 0;
+  while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
+  if (pending_interrupt()) stop_interrupted(reporter, pending_interrupt());
+  if (options.check) status = check_status(reporter, status);
+  reporter.summary(status, 0);
+  bool prints_lines = options.list || options.check;
+  if (!out_flush() && prints_lines) {
+    fail(reporter, nullptr, 0, "standard output could not be written\n");
+    status = options.check ? 2 : 1;
+  }
+  if (options.check) reporter.check_count();
+  return status;
+}
+
+// The options, then the operands, all shown through one reporter.
+static int run_with_reporter(RunOptions &options, Reporter &reporter, int argc, char **argv) {
+  options.reporter = &reporter;
+  if (!scan_command_line(&options, reporter, argc, argv))
+    return refuse_command_line(options, reporter);
+  set_broken_pipe_action(!options.read_only && !options.dry_run);
+  catch_interrupts();
+  return run_operands(options, reporter, argc, argv);
+}
+
+// The reporter is chosen once, here, for the whole run; returns the exit
+// status.
+static int run_command_line(int argc, char **argv) {
+  RunOptions options;
+  scan_output_modes(&options, argc, argv);
+  if (!options.json) {
+    TextReporter text(options.settings);
+    return run_with_reporter(options, text, argc, argv);
+  }
+  JsonReporter json(options.settings, options.dry_run);
+  return run_with_reporter(options, json, argc, argv);
 }
 
 int tool_main(int argc, char **argv) {
   if (!standard_descriptors_held()) return 1;
   std::setlocale(LC_MESSAGES, "");
   std::setlocale(LC_CTYPE, "");
+  char **given_argv = argv;
   expand_response_files(&argc, &argv);
-  expanded_argv = argv;
-
-  RunOptions options;
-  if (!scan_command_line(&options, argc, argv)) return refuse_command_line(options);
-  set_broken_pipe_action(!options.read_only && !options.dry_run);
-  catch_interrupts();
-
-  int status = 0;
-  while (optind < argc && !pending_interrupt()) status |= edit_file(options, argv[optind++]);
-  if (pending_interrupt()) stop_interrupted(options, pending_interrupt());
-  if (options.check) status = check_status(status);
-  if (options.json) json_summary_record(status, 0);
-  bool prints_lines = options.list || options.check;
-  if (!out_flush() && prints_lines) {
-    report_error("standard output could not be written\n");
-    status = options.check ? 2 : 1;
-  }
-  if (options.check) print_check_count();
+  int status = run_command_line(argc, argv);
+  // The vector that response files made lives until here.
+  if (argv != given_argv) free_args(argv);
   return status;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// json_records.cc - what a run shows, as JSON lines.
+// json_records.cc - the run shown as JSON lines.
 //
 // Each record is one object on one line, built whole in a buffer and handed
 // to the list's stream in one piece, so a signal never leaves half of one.
@@ -8,167 +8,132 @@
 // gives the exact bytes.
 #include "tool/json_records.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <cstring>
 
-#include "runtime/json_text.h"
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
-#include "support/diagnostics.h"
 
 namespace hdrtune {
 
-HeaderPlace current_place;
-RunCounts run_counts;
-
 namespace {
 
-const RunOptions *json_options = nullptr;
-JsonBuffer record;
-
-void begin_record(const char *kind) {
-  record.length = 0;
-  json_literal(&record, "{\"format\":");
-  json_number(&record, json_format_version);
-  json_literal(&record, ",\"record\":\"");
-  json_raw(&record, kind);
-  json_literal(&record, "\"");
+// Every name and key below is a literal: its length is known where it is
+// written, and no byte of it needs an escape.
+template <std::size_t N>
+void raw_literal(JsonBuffer *record, const char (&text)[N]) {
+  json_raw(record, text, N - 1);
 }
 
-void end_record() {
-  json_literal(&record, "}\n");
-  out_write(record.data, record.length);
+static_assert(json_format_version == 1, "the records' opening names the format");
+
+template <std::size_t N>
+void begin_record(JsonBuffer *record, const char (&kind)[N]) {
+  record->length = 0;
+  raw_literal(record, "{\"format\":1,\"record\":\"");
+  raw_literal(record, kind);
+  raw_literal(record, "\"");
 }
 
-void key(const char *name) {
-  json_literal(&record, ",\"");
-  json_raw(&record, name);
-  json_literal(&record, "\":");
+void end_record(JsonBuffer *record) {
+  raw_literal(record, "}\n");
+  out_write(record->data, record->length);
 }
 
-void null_value() { json_literal(&record, "null"); }
-
-void string_field(const char *name, const char *bytes, std::size_t length) {
-  key(name);
-  if (!bytes) return null_value();
-  if (json_string(&record, bytes, length)) return;
-  json_literal(&record, ",\"");
-  json_raw(&record, name);
-  json_literal(&record, "_hex\":");
-  json_hex_string(&record, bytes, length);
+template <std::size_t N>
+void key(JsonBuffer *record, const char (&name)[N]) {
+  raw_literal(record, ",\"");
+  raw_literal(record, name);
+  raw_literal(record, "\":");
 }
 
-void string_field(const char *name, const char *text) {
-  string_field(name, text, text ? std::strlen(text) : 0);
+template <std::size_t N>
+void string_field(JsonBuffer *record, const char (&name)[N], const char *bytes,
+                  std::size_t length) {
+  key(record, name);
+  if (!bytes) return raw_literal(record, "null");
+  if (json_string(record, bytes, length)) return;
+  raw_literal(record, ",\"");
+  raw_literal(record, name);
+  raw_literal(record, "_hex\":");
+  json_hex_string(record, bytes, length);
 }
 
-// The archive's path and the like repeat from member to member: the text
-// last written for a field is kept beside its bytes and copied when they
-// are the same.
-struct FieldCache {
-  JsonBuffer bytes;
-  JsonBuffer text;
-  bool is_null = true;
-  bool valid = false;
-};
+template <std::size_t N>
+void string_field(JsonBuffer *record, const char (&name)[N], const char *text) {
+  string_field(record, name, text, text ? std::strlen(text) : 0);
+}
 
-void cached_string_field(FieldCache *cache, const char *name, const char *bytes) {
+template <std::size_t N>
+void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
+                         const char *bytes) {
   std::size_t length = bytes ? std::strlen(bytes) : 0;
   if (cache->valid && cache->is_null == !bytes && cache->bytes.length == length &&
       (length == 0 || std::memcmp(cache->bytes.data, bytes, length) == 0)) {
-    json_raw(&record, cache->text.data, cache->text.length);
+    json_raw(record, cache->text.data, cache->text.length);
     return;
   }
-  std::size_t start = record.length;
-  string_field(name, bytes, length);
+  std::size_t start = record->length;
+  string_field(record, name, bytes, length);
   cache->valid = true;
   cache->is_null = !bytes;
   cache->bytes.length = cache->text.length = 0;
   if (bytes) json_raw(&cache->bytes, bytes, length);
-  json_raw(&cache->text, record.data + start, record.length - start);
+  json_raw(&cache->text, record->data + start, record->length - start);
 }
 
-void number_field(const char *name, std::uint64_t value) {
-  key(name);
-  json_number(&record, value);
-}
-
-const char *field_key(ListField field) {
-  switch (field) {
-    case ListField::elf_class: return "class";
-    case ListField::machine: return "machine";
-    case ListField::type: return "type";
-    case ListField::osabi: return "osabi";
-    case ListField::abi_version: return "abi_version";
-    case ListField::flags: return "flags";
-  }
-  return "";
+template <std::size_t N>
+void number_field(JsonBuffer *record, const char (&name)[N], std::uint64_t value) {
+  key(record, name);
+  json_number(record, value);
 }
 
 // {"number":N,"name":"KEYWORD"}, the name null where the value has none;
 // an OSABI is named as it is on e_machine.
-void value_object(ListField field, std::int64_t value, std::int32_t e_machine) {
-  json_literal(&record, "{\"number\":");
-  json_number(&record, static_cast<std::uint64_t>(value));
-  json_literal(&record, ",\"name\":");
+void value_object(JsonBuffer *record, ListField field, std::int64_t value, std::int32_t e_machine) {
+  json_literal(record, "{\"number\":");
+  json_number(record, static_cast<std::uint64_t>(value));
+  json_literal(record, ",\"name\":");
   const char *name = value_name(field, value, e_machine);
   if (name) {
-    json_literal(&record, "\"");
-    json_raw(&record, name);
-    json_literal(&record, "\"");
+    json_literal(record, "\"");
+    json_raw(record, name);
+    json_literal(record, "\"");
   } else {
-    null_value();
+    json_literal(record, "null");
   }
-  json_literal(&record, "}");
+  json_literal(record, "}");
 }
 
-// The values of the fields a header record shows, read or as an edit
-// makes them.
-struct FieldValues {
-  int machine, type, osabi, abi_version;
-  std::uint32_t flags;
-  bool operator==(const FieldValues &) const = default;
-};
-
-FieldValues values_of(const ElfHeader &header) {
-  return {header.e_machine, header.e_type, header.osabi, header.abi_version, header.e_flags};
-}
-
-// The values as the edit leaves them: each output value asked, as the
-// listing's lines show it written, in place of the header's own.
-FieldValues values_after(const ElfHeader &header, const HeaderEditSettings &s) {
-  const OutputFields fields = output_fields(header, s);
-  std::int64_t after[5];
-  for (int i = 0; i < 5; ++i) {
-    const OutputField &f = fields.rows[i];
-    after[i] = f.wanted == -1 ? f.found : f.wanted;
-  }
-  return {static_cast<int>(after[0]), static_cast<int>(after[1]), static_cast<int>(after[2]),
-          static_cast<int>(after[3]), static_cast<std::uint32_t>(after[4])};
-}
-
-void field_values(const FieldValues &v, bool as_object) {
-  const struct {
-    ListField field;
-    std::int64_t value;
-  } rows[] = {{ListField::machine, v.machine},
-              {ListField::type, v.type},
-              {ListField::osabi, v.osabi},
-              {ListField::abi_version, v.abi_version},
-              {ListField::flags, v.flags}};
+// The five output fields of a header, as keys of the record or of an object.
+void field_values(JsonBuffer *record, const ElfHeader &header, bool as_object) {
   bool first = as_object;
-  for (const auto &row : rows) {
-    if (first)
-      json_literal(&record, "{\"");
-    else
-      json_literal(&record, ",\"");
+  for (ListField field : output_field_order) {
+    json_raw(record, first ? "{\"" : ",\"");
     first = false;
-    json_raw(&record, field_key(row.field));
-    json_literal(&record, "\":");
-    value_object(row.field, row.value, v.machine);
+    json_raw(record, field_key(field));
+    json_literal(record, "\":");
+    value_object(record, field, field_value(header, field), header.e_machine);
   }
-  if (as_object) json_literal(&record, "}");
+  if (as_object) json_literal(record, "}");
+}
+
+bool same_fields(const ElfHeader &a, const ElfHeader &b) {
+  return a.elf_class == b.elf_class && a.data_encoding == b.data_encoding &&
+         same_output_fields(a, b);
+}
+
+// The output values the header does not hold, as a check names them.
+void differ_field(JsonBuffer *record, const ElfHeader &found, const ElfHeader &after) {
+  json_literal(record, ",\"differ\":[");
+  const char *separator = "\"";
+  for (ListField field : output_field_order) {
+    if (field_value(found, field) == field_value(after, field)) continue;
+    json_raw(record, separator);
+    json_raw(record, field_key(field));
+    json_literal(record, "\"");
+    separator = ",\"";
+  }
+  json_literal(record, "]");
 }
 
 const char *result_text(HeaderResult result) {
@@ -185,262 +150,163 @@ const char *result_text(HeaderResult result) {
   return "";
 }
 
-FieldCache operand_cache, file_cache, archive_cache, nested_cache;
-
-void place_fields(const char *display_name) {
-  const HeaderPlace &p = current_place;
-  string_field("name", display_name);
-  cached_string_field(&operand_cache, "operand", p.operand);
-  cached_string_field(&file_cache, "file", p.file);
-  cached_string_field(&archive_cache, "archive", p.archive);
-  string_field("member", p.member, p.member_length);
-  cached_string_field(&nested_cache, "nested_archive", p.nested_archive);
-}
-
-// What the fields of the last header written looked like: the members of
-// an archive mostly have the same values.
-struct HeaderFieldsCache {
-  int elf_class = -1, data_encoding = -1;
-  FieldValues before = {}, after = {};
-  bool with_after = false;
-  JsonBuffer text;
-};
-
-HeaderFieldsCache fields_cache;
-
-void header_fields(const ElfHeader &header, bool with_after) {
-  number_field("offset", current_place.offset);
-  FieldValues before = values_of(header);
-  FieldValues after = with_after ? values_after(header, json_options->settings) : before;
-  HeaderFieldsCache &c = fields_cache;
-  if (c.elf_class == header.elf_class && c.data_encoding == header.data_encoding &&
-      c.before == before && c.after == after && c.with_after == with_after) {
-    json_raw(&record, c.text.data, c.text.length);
-    return;
-  }
-  std::size_t start = record.length;
-  json_literal(&record, ",\"class\":");
-  json_number(&record, header.elf_class == ELFCLASS64 ? 64 : 32);
-  json_literal(&record, ",\"byte_order\":");
-  if (header.data_encoding == ELFDATA2MSB)
-    json_literal(&record, "\"big\"");
-  else
-    json_literal(&record, "\"little\"");
-  field_values(before, false);
-  json_literal(&record, ",\"after\":");
-  if (with_after)
-    field_values(after, true);
-  else
-    null_value();
-  c.elf_class = header.elf_class;
-  c.data_encoding = header.data_encoding;
-  c.before = before;
-  c.after = after;
-  c.with_after = with_after;
-  c.text.length = 0;
-  json_raw(&c.text, record.data + start, record.length - start);
-}
-
-// The output values the header does not hold, as a check names them.
-void differ_field(const ElfHeader &header) {
-  FieldValues found = values_of(header);
-  FieldValues wanted = values_after(header, json_options->settings);
-  const struct {
-    const char *name;
-    bool differs;
-  } rows[] = {{"machine", found.machine != wanted.machine},
-              {"type", found.type != wanted.type},
-              {"osabi", found.osabi != wanted.osabi},
-              {"abi_version", found.abi_version != wanted.abi_version},
-              {"flags", found.flags != wanted.flags}};
-  json_literal(&record, ",\"differ\":[");
-  bool first = true;
-  for (const auto &row : rows) {
-    if (!row.differs) continue;
-    if (!first) json_literal(&record, ",");
-    first = false;
-    json_literal(&record, "\"");
-    json_raw(&record, row.name);
-    json_literal(&record, "\"");
-  }
-  json_literal(&record, "]");
-}
-
-// The name an error line is about: the quoted path of an operand's
-// messages, or the longest name of the current place the message starts
-// with; otherwise the header being worked on, if any.
-struct Subject {
-  const char *text = nullptr;
-  std::size_t length = 0;
-};
-
-bool ends_with(const char *text, std::size_t length, const char *suffix) {
-  std::size_t n = std::strlen(suffix);
-  return length >= n && std::memcmp(text + length - n, suffix, n) == 0;
-}
-
-Subject quoted_subject(const char *message, std::size_t length) {
-  static const struct {
-    const char *prefix, *suffix;
-  } forms[] = {{"'", "': No such file\n"},
-               {"'", "' is not an ordinary file\n"},
-               {"Input file '", "' is not readable\n"}};
-  for (const auto &form : forms) {
-    std::size_t p = std::strlen(form.prefix), s = std::strlen(form.suffix);
-    if (length >= p + s && std::strncmp(message, form.prefix, p) == 0 &&
-        ends_with(message, length, form.suffix))
-      return {message + p, length - p - s};
-  }
-  const char locate[] = "Could not locate '", reason[] = "'.  System error message: ";
-  if (std::strncmp(message, locate, sizeof locate - 1) == 0) {
-    const char *end = nullptr;
-    for (const char *at = message; (at = std::strstr(at, reason)) != nullptr; ++at) end = at;
-    if (end)
-      return {message + sizeof locate - 1,
-              static_cast<std::size_t>(end - message) - (sizeof locate - 1)};
-  }
-  return {};
-}
-
-Subject error_subject(const char *message, std::size_t length) {
-  Subject subject = quoted_subject(message, length);
-  if (subject.text) return subject;
-  const HeaderPlace &p = current_place;
-  const char *names[] = {p.display_name, p.file, p.archive, p.nested_archive, p.operand};
-  for (const char *name : names) {
-    if (!name) continue;
-    std::size_t n = std::strlen(name);
-    if (n <= subject.length || n + 2 > length || std::memcmp(message, name, n) != 0 ||
-        message[n] != ':' || message[n + 1] != ' ')
-      continue;
-    subject = {name, n};
-  }
-  if (!subject.text && p.display_name) subject = {p.display_name, std::strlen(p.display_name)};
-  return subject;
-}
-
-void write_error_record(const char *line, std::size_t length, const char *message, int cause) {
-  std::size_t text_length = length > 0 && line[length - 1] == '\n' ? length - 1 : length;
-  Subject subject = error_subject(message, std::strlen(message));
-  begin_record("error");
-  string_field("name", subject.text, subject.length);
-  string_field("message", line, text_length);
-  string_field("reason", cause ? std::strerror(cause) : nullptr);
-  end_record();
-}
-
-// "1 file", "2 files".
-struct Counted {
-  char text[48];
-};
-
-Counted counted(std::uint64_t count, const char *noun) {
-  Counted c;
-  std::snprintf(c.text, sizeof c.text, "%" PRIu64 " %s%s", count, noun, count == 1 ? "" : "s");
-  return c;
-}
-
 }  // namespace
 
-void start_json_records(const RunOptions &options) {
-  json_options = &options;
-  set_error_observer(write_error_record);
+JsonReporter::~JsonReporter() {
+  for (JsonFieldCache *c : {&operand_cache_, &file_cache_, &archive_cache_, &nested_cache_}) {
+    json_release(&c->bytes);
+    json_release(&c->text);
+  }
+  json_release(&header_cache_.text);
+  json_release(&record_);
 }
 
-void stop_json_records() {
-  json_options = nullptr;
-  set_error_observer(nullptr);
+void JsonReporter::place_fields(const HeaderPlace &p) {
+  string_field(&record_, "name", p.display_name);
+  cached_string_field(&record_, &operand_cache_, "operand", p.operand);
+  cached_string_field(&record_, &file_cache_, "file", p.file);
+  cached_string_field(&record_, &archive_cache_, "archive", p.archive);
+  string_field(&record_, "member", p.member, p.member_length);
+  cached_string_field(&record_, &nested_cache_, "nested_archive", p.nested_archive);
 }
 
-bool json_records_on() { return json_options != nullptr; }
+void JsonReporter::header_fields(const ElfHeader &header, const ElfHeader *after) {
+  JsonHeaderCache &c = header_cache_;
+  bool with_after = after != nullptr;
+  const ElfHeader &shown_after = with_after ? *after : header;
+  if (c.valid && c.with_after == with_after && same_fields(c.before, header) &&
+      same_fields(c.after, shown_after)) {
+    json_raw(&record_, c.text.data, c.text.length);
+    return;
+  }
+  std::size_t start = record_.length;
+  json_literal(&record_, ",\"class\":");
+  json_number(&record_, header.elf_class == ELFCLASS64 ? 64 : 32);
+  if (header.data_encoding == ELFDATA2MSB)
+    json_literal(&record_, ",\"byte_order\":\"big\"");
+  else
+    json_literal(&record_, ",\"byte_order\":\"little\"");
+  field_values(&record_, header, false);
+  json_literal(&record_, ",\"after\":");
+  if (with_after)
+    field_values(&record_, *after, true);
+  else
+    json_literal(&record_, "null");
+  c = {header, shown_after, with_after, true, c.text};
+  c.text.length = 0;
+  json_raw(&c.text, record_.data + start, record_.length - start);
+}
 
-bool json_records_dry_run() { return json_options && json_options->dry_run; }
+void JsonReporter::skip_field(const SkipCondition *skip, std::int32_t machine) {
+  json_literal(&record_, ",\"skipped\":");
+  if (!skip) return json_literal(&record_, "null");
+  json_literal(&record_, "{\"field\":\"");
+  json_raw(&record_, field_key(skip->field));
+  json_literal(&record_, "\",\"found\":");
+  value_object(&record_, skip->field, skip->found, machine);
+  json_literal(&record_, ",\"wanted\":");
+  value_object(&record_, skip->field, skip->wanted, machine);
+  json_literal(&record_, ",\"mask\":");
+  if (skip->field == ListField::flags && skip->mask != UINT32_MAX)
+    json_number(&record_, skip->mask);
+  else
+    json_literal(&record_, "null");
+  json_literal(&record_, "}");
+}
 
-void json_header_record(HeaderResult result, const char *display_name, const SkipCondition *skip,
-                        const char *reason) {
-  begin_record("header");
-  json_literal(&record, ",\"result\":\"");
-  json_raw(&record, result_text(result));
-  json_literal(&record, "\"");
-  place_fields(display_name);
-  const ElfHeader *header = current_place.header;
+// A record of the place's header; after, skip and reason where the result
+// has them.
+void JsonReporter::header_record(HeaderResult result, const HeaderPlace &place,
+                                 const ElfHeader *after, const SkipCondition *skip,
+                                 const char *reason) {
+  begin_record(&record_, "header\",\"result\":");
+  json_raw(&record_, result_text(result));
+  json_literal(&record_, "\"");
+  place_fields(place);
+  const ElfHeader *header = place.header;
   if (header) {
-    bool with_after = has_output_value(json_options->settings) && result != HeaderResult::skipped &&
-                      result != HeaderResult::listed;
-    header_fields(*header, with_after);
+    number_field(&record_, "offset", place.offset);
+    header_fields(*header, after);
   } else {
-    json_literal(&record,
+    json_literal(&record_,
                  ",\"offset\":null,\"class\":null,\"byte_order\":null,\"machine\":null,"
                  "\"type\":null,\"osabi\":null,\"abi_version\":null,\"flags\":null,"
                  "\"after\":null");
   }
-  if (header && (result == HeaderResult::as_wanted || result == HeaderResult::differs))
-    differ_field(*header);
-  else
-    json_literal(&record, ",\"differ\":null");
-  json_literal(&record, ",\"skipped\":");
-  if (skip) {
-    json_literal(&record, "{\"field\":\"");
-    json_raw(&record, field_key(skip->field));
-    json_literal(&record, "\",\"found\":");
-    std::int32_t machine = header ? header->e_machine : 0;
-    value_object(skip->field, skip->found, machine);
-    json_literal(&record, ",\"wanted\":");
-    value_object(skip->field, skip->wanted, machine);
-    json_literal(&record, ",\"mask\":");
-    if (skip->field == ListField::flags && skip->mask != UINT32_MAX)
-      json_number(&record, skip->mask);
-    else
-      null_value();
-    json_literal(&record, "}");
-  } else {
-    null_value();
+  bool with_differ =
+      header && (result == HeaderResult::as_wanted || result == HeaderResult::differs);
+  // Most records end with none of the three: their end is one literal.
+  if (!with_differ && !skip && !reason) {
+    json_literal(&record_, ",\"differ\":null,\"skipped\":null,\"reason\":null");
+    return end_record(&record_);
   }
-  string_field("reason", reason);
-  end_record();
+  if (with_differ)
+    differ_field(&record_, *header, *after);
+  else
+    json_literal(&record_, ",\"differ\":null");
+  skip_field(skip, header ? header->e_machine : 0);
+  string_field(&record_, "reason", reason);
+  end_record(&record_);
 }
 
-void json_summary_record(int exit_status, int signal) {
-  const RunCounts &c = run_counts;
-  begin_record("summary");
-  number_field("files", c.files);
-  number_field("archives", c.archives);
-  number_field("members", c.members);
-  number_field("headers", c.headers);
-  number_field("edited", c.edited);
-  number_field("listed", c.listed);
-  number_field("checked", c.checked);
-  number_field("differing", c.differing);
-  number_field("skipped", c.skipped);
-  number_field("passed_over", c.files_passed_over + c.thin_passed_over + c.members_passed_over);
-  number_field("errors", error_count());
-  key("exit_status");
+// Where output values were asked, an unchanged header's record shows them
+// as already held.
+void JsonReporter::unchanged(const HeaderPlace &place) {
+  bool with_after = has_output_value(settings_);
+  header_record(HeaderResult::unchanged, place, with_after ? place.header : nullptr);
+}
+
+void JsonReporter::passed_over(const HeaderPlace &place, const char *why) {
+  header_record(HeaderResult::passed_over, place, nullptr, nullptr, why);
+}
+
+void JsonReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
+  header_record(HeaderResult::skipped, place, nullptr, &skip);
+}
+
+void JsonReporter::listed(const HeaderPlace &place) {
+  header_record(HeaderResult::listed, place, nullptr);
+}
+
+void JsonReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
+  header_record(dry_run_ ? HeaderResult::not_written : HeaderResult::written, place, &after);
+}
+
+void JsonReporter::checked(const HeaderPlace &place, const ElfHeader &after, bool differs) {
+  header_record(differs ? HeaderResult::differs : HeaderResult::as_wanted, place, &after);
+}
+
+void JsonReporter::failure_written(const Failure &failure, const char *line, std::size_t length) {
+  std::size_t text_length = length > 0 && line[length - 1] == '\n' ? length - 1 : length;
+  begin_record(&record_, "error");
+  string_field(&record_, "name", failure.subject, failure.subject_length);
+  string_field(&record_, "message", line, text_length);
+  string_field(&record_, "reason", failure.cause ? std::strerror(failure.cause) : nullptr);
+  end_record(&record_);
+}
+
+void JsonReporter::summary(int exit_status, int signal) {
+  const RunCounts &c = counts;
+  begin_record(&record_, "summary");
+  number_field(&record_, "files", c.files);
+  number_field(&record_, "archives", c.archives);
+  number_field(&record_, "members", c.members);
+  number_field(&record_, "headers", c.headers);
+  number_field(&record_, "edited", c.edited);
+  number_field(&record_, "listed", c.listed);
+  number_field(&record_, "checked", c.checked);
+  number_field(&record_, "differing", c.differing);
+  number_field(&record_, "skipped", c.skipped);
+  number_field(&record_, "passed_over",
+               c.files_passed_over + c.thin_passed_over + c.members_passed_over);
+  number_field(&record_, "errors", c.errors);
+  key(&record_, "exit_status");
   if (signal)
-    null_value();
+    json_literal(&record_, "null");
   else
-    json_number(&record, static_cast<std::uint64_t>(exit_status));
-  string_field("signal", signal ? interrupt_name(signal) : nullptr);
-  end_record();
-}
-
-void print_check_count() {
-  const RunCounts &c = run_counts;
-  out_flush();
-  std::fprintf(stderr, "%s: checked ", program_name);
-  if (c.checked > 0) {
-    std::fprintf(stderr, "%s in %s: %" PRIu64 " %s, %s\n", counted(c.checked, "header").text,
-                 counted(c.files, "file").text, c.differing,
-                 c.differing == 1 ? "differs" : "differ", counted(error_count(), "error").text);
-    return;
-  }
-  // A check that checked nothing must not pass unnoticed: say what was met.
-  std::fprintf(stderr,
-               "no header in %s: passed over %s not ELF, %s, %s not ELF; %" PRIu64
-               " skipped by an input condition; %s\n",
-               counted(c.files, "file").text, counted(c.files_passed_over, "file").text,
-               counted(c.thin_passed_over, "thin archive").text,
-               counted(c.members_passed_over, "archive member").text, c.skipped,
-               counted(error_count(), "error").text);
+    json_number(&record_, static_cast<std::uint64_t>(exit_status));
+  string_field(&record_, "signal", signal ? interrupt_name(signal) : nullptr);
+  end_record(&record_);
 }
 
 }  // namespace hdrtune

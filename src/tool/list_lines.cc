@@ -1,206 +1,212 @@
 // SPDX-License-Identifier: MIT
-// list_lines.cc - the lines --list prints, one per header. A value is shown
-// by the name target_names gives it, or as its number when it has none;
-// flags in hexadecimal.
+// list_lines.cc - the run shown as text. A value is shown by the name
+// target_names gives it, or as its number when it has none; flags in
+// hexadecimal.
 #include "tool/list_lines.h"
 
-#include <cinttypes>
-#include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "runtime/char_class.h"
+#include "runtime/json_text.h"
 #include "runtime/standard_output.h"
-#include "tool/json_records.h"
 
 namespace hdrtune {
 
 namespace {
 
-struct ValueText {
-  char text[24];
-};
+void append(JsonBuffer *line, const char *text) { json_raw(line, text, std::strlen(text)); }
 
-// A value as a listing shows it; an OSABI is named as it is on e_machine.
-ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine) {
-  const char *keyword = value_name(field, value, e_machine);
-  ValueText v = {};
-  if (keyword)
-    std::strncpy(v.text, keyword, sizeof v.text - 1);
-  else if (field == ListField::flags)
-    std::snprintf(v.text, sizeof v.text, "0x%" PRIx64, value);
-  else
-    std::snprintf(v.text, sizeof v.text, "%" PRId64, value);
-  return v;
+void append_all(JsonBuffer *line, std::initializer_list<const char *> pieces) {
+  for (const char *piece : pieces) append(line, piece);
 }
 
-const char *field_name(ListField field) {
-  switch (field) {
-    case ListField::elf_class: return "class";
-    case ListField::machine: return "machine";
-    case ListField::type: return "type";
-    case ListField::osabi: return "OSABI";
-    case ListField::abi_version: return "ABI version";
-    case ListField::flags: return "flags";
+// A byte a line writes as an escape: a control byte, and a backslash, so
+// that the escapes can be told from the name's bytes.
+bool needs_escape(char c) {
+  auto byte = static_cast<unsigned char>(c);
+  return byte < 0x20 || byte == 0x7f || c == '\\';
+}
+
+// True when any of the eight bytes needs an escape: one below 0x20, 0x7f
+// or a backslash (a zero byte of w ^ byte marks that byte).
+bool word_needs_escape(std::uint64_t w) {
+  constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+  std::uint64_t del = w ^ (ones * 0x7f), backslash = w ^ (ones * '\\');
+  std::uint64_t below_space = (w - ones * 0x20) & ~w;
+  return ((below_space | ((del - ones) & ~del) | ((backslash - ones) & ~backslash)) & highs) != 0;
+}
+
+// Names seldom need an escape: eight bytes are looked at in one step.
+bool name_needs_escape(const char *name, std::size_t length) {
+  std::size_t at = 0;
+  for (; at + 8 <= length; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, name + at, 8);
+    if (word_needs_escape(word)) return true;
   }
-  return "";
+  for (; at < length; ++at)
+    if (needs_escape(name[at])) return true;
+  return false;
 }
 
 // Starts a line with the name and ": ". One line per header, and nothing a
-// terminal acts on: a control byte in the name is written as an escape, and
-// so is a backslash, so that the escapes can be told from the name's bytes.
-void print_name(const char *name) {
+// terminal acts on: each byte that needs it is written as an escape.
+void start_line(JsonBuffer *line, const char *name) {
+  line->length = 0;
+  // An empty piece is copied to the buffer as well: it must have one.
+  if (!line->data) json_grow(line, 256);
+  std::size_t length = std::strlen(name);
   const char *plain = name;
-  for (const char *c = name; *c; ++c) {
-    if (*c != '\\' && !is_control_byte(*c)) continue;
-    out_write(plain, static_cast<std::size_t>(c - plain));
-    out_text(*c == '\\' ? "\\\\" : control_byte_escape(*c).text);
-    plain = c + 1;
+  if (name_needs_escape(name, length)) {
+    for (const char *c = name; *c; ++c) {
+      if (!needs_escape(*c)) continue;
+      json_raw(line, plain, static_cast<std::size_t>(c - plain));
+      append(line, *c == '\\' ? "\\\\" : control_byte_escape(*c).text);
+      plain = c + 1;
+    }
+    length = std::strlen(plain);
   }
-  out_write(plain, std::strlen(plain));
-  out_text(": ");
+  json_raw(line, plain, length);
+  json_literal(line, ": ");
 }
 
-std::int64_t as_stored(std::int32_t value, std::int32_t mask) {
-  return value == -1 ? -1 : value & mask;
+// Ends the line and hands it to the standard output in one piece.
+void end_line(JsonBuffer *line) {
+  json_raw(line, "\n", 1);
+  out_write(line->data, line->length);
 }
 
-std::int64_t flags_as_stored(std::uint32_t found, const MaskedFlags &flags) {
-  return flags.given ? std::int64_t{(found & ~flags.mask) | flags.value} : -1;
+// A value as a line shows it; every line shows a value through this.
+void append_value(JsonBuffer *line, ListField field, std::int64_t value, std::int32_t machine) {
+  const char *name = value_name(field, value, machine);
+  append(line, name ? name : value_text(field, value, machine).text);
 }
-
-}  // namespace
-
-OutputFields output_fields(const ElfHeader &header, const HeaderEditSettings &s) {
-  return {
-      {
-          {ListField::machine, header.e_machine, as_stored(s.output_machine, 0xffff), UINT32_MAX},
-          {ListField::type, header.e_type, as_stored(s.output_type, 0xffff), UINT32_MAX},
-          {ListField::osabi, header.osabi, as_stored(s.output_osabi, 0xff), UINT32_MAX},
-          {ListField::abi_version, header.abi_version, as_stored(s.output_abi_version, 0xff),
-           UINT32_MAX},
-          {ListField::flags, header.e_flags, flags_as_stored(header.e_flags, s.output_flags),
-           s.output_flags.mask},
-      },
-      header.e_machine,
-      s.output_machine == -1 ? header.e_machine : s.output_machine & 0xffff};
-}
-
-namespace {
 
 // ", mask MASK" after flags compared under a mask that leaves bits out.
-void print_mask(ListField field, std::uint32_t mask, const char *before, const char *after) {
-  if (field == ListField::flags && mask != UINT32_MAX)
-    out_texts({before, "mask ", value_text(ListField::flags, mask, 0).text, after});
+void append_mask(JsonBuffer *line, ListField field, std::uint32_t mask, const char *before,
+                 const char *after) {
+  if (field != ListField::flags || mask == UINT32_MAX) return;
+  append_all(line, {before, "mask "});
+  append_value(line, ListField::flags, mask, 0);
+  append(line, after);
+}
+
+// Ends the line with the tail kept for the same values, if there is one.
+bool reuse_tail(JsonBuffer *line, const LineTail &tail, const ElfHeader &before,
+                const ElfHeader &after) {
+  if (!tail.valid || !same_output_fields(tail.before, before) ||
+      !same_output_fields(tail.after, after))
+    return false;
+  json_raw(line, tail.text.data, tail.text.length);
+  end_line(line);
+  return true;
+}
+
+// Keeps what the line holds from `start` on as the tail for these values,
+// and ends the line.
+void keep_tail(JsonBuffer *line, std::size_t start, LineTail *tail, const ElfHeader &before,
+               const ElfHeader &after) {
+  tail->text.length = 0;
+  json_raw(&tail->text, line->data + start, line->length - start);
+  tail->before = before;
+  tail->after = after;
+  tail->valid = true;
+  end_line(line);
 }
 
 }  // namespace
 
-const char *value_name(ListField field, std::int64_t value, std::int32_t e_machine) {
-  switch (field) {
-    case ListField::elf_class:
-      return value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr;
-    case ListField::machine: return machine_name(static_cast<std::int32_t>(value));
-    case ListField::type: return type_name(static_cast<std::int32_t>(value));
-    case ListField::osabi: return osabi_name(static_cast<std::int32_t>(value), e_machine);
-    case ListField::abi_version: return nullptr;
-    case ListField::flags: return nullptr;
-  }
-  return nullptr;
+TextReporter::~TextReporter() {
+  json_release(&line_);
+  for (LineTail *tail : {&listed_tail_, &changed_tail_, &checked_tail_}) json_release(&tail->text);
 }
 
-void list_unchanged(const char *name) {
-  if (json_records_on()) return json_header_record(HeaderResult::unchanged, name);
-  print_name(name);
-  out_text("unchanged\n");
+void TextReporter::unchanged(const HeaderPlace &place) {
+  start_line(&line_, place.display_name);
+  append(&line_, "unchanged");
+  end_line(&line_);
 }
 
-void list_passed_over(const char *name, const char *why) {
-  if (json_records_on()) return json_header_record(HeaderResult::passed_over, name, nullptr, why);
-  print_name(name);
-  out_texts({"passed over (", why, ")\n"});
+void TextReporter::passed_over(const HeaderPlace &place, const char *why) {
+  start_line(&line_, place.display_name);
+  append_all(&line_, {"passed over (", why, ")"});
+  end_line(&line_);
 }
 
-static std::int64_t header_value(const ElfHeader &header, ListField field) {
-  switch (field) {
-    case ListField::elf_class: return header.elf_class;
-    case ListField::machine: return header.e_machine;
-    case ListField::type: return header.e_type;
-    case ListField::osabi: return header.osabi;
-    case ListField::abi_version: return header.abi_version;
-    case ListField::flags: return header.e_flags;
-  }
-  return 0;
-}
-
-void list_skipped(const char *name, const ElfHeader &header, ListField field, std::int64_t wanted,
-                  std::uint32_t mask) {
-  if (json_records_on()) {
-    SkipCondition skip = {field, header_value(header, field), wanted, mask};
-    return json_header_record(HeaderResult::skipped, name, &skip);
-  }
-  std::int32_t machine = header.e_machine;
-  print_name(name);
-  out_texts({"skipped (", field_name(field), " ",
-             value_text(field, header_value(header, field), machine).text, ", wanted ",
-             value_text(field, wanted, machine).text});
-  print_mask(field, mask, ", ", "");
-  out_text(")\n");
+void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
+  std::int32_t machine = place.header->e_machine;
+  start_line(&line_, place.display_name);
+  append_all(&line_, {"skipped (", field_text_name(skip.field), " "});
+  append_value(&line_, skip.field, skip.found, machine);
+  append(&line_, ", wanted ");
+  append_value(&line_, skip.field, skip.wanted, machine);
+  append_mask(&line_, skip.field, skip.mask, ", ", "");
+  append(&line_, ")");
+  end_line(&line_);
 }
 
 // The ABI version and, on most machines, the flags are 0 in nearly every
 // object: a listing names them only where they are not, so that the lines of
 // ordinary files stay short.
-void list_current_values(const char *name, const ElfHeader &header) {
-  if (json_records_on()) return json_header_record(HeaderResult::listed, name);
-  print_name(name);
-  out_texts({"machine ", value_text(ListField::machine, header.e_machine, 0).text, ", type ",
-             value_text(ListField::type, header.e_type, 0).text, ", OSABI ",
-             value_text(ListField::osabi, header.osabi, header.e_machine).text});
-  if (header.abi_version != 0) out_printf(", ABI version %d", header.abi_version);
-  if (header.e_flags != 0)
-    out_texts({", flags ", value_text(ListField::flags, header.e_flags, 0).text});
-  out_text("\n");
-}
-
-void list_changes(const char *name, const ElfHeader &old_header, const HeaderEditSettings &s) {
-  if (json_records_on())
-    return json_header_record(
-        json_records_dry_run() ? HeaderResult::not_written : HeaderResult::written, name);
+void TextReporter::listed(const HeaderPlace &place) {
+  const ElfHeader &header = *place.header;
+  start_line(&line_, place.display_name);
+  if (reuse_tail(&line_, listed_tail_, header, header)) return;
+  std::size_t start = line_.length;
   const char *separator = "";
-  print_name(name);
-  OutputFields fields = output_fields(old_header, s);
-  for (const OutputField &f : fields.rows) {
-    if (f.wanted == -1) continue;
-    out_texts({separator, field_name(f.field), " ",
-               value_text(f.field, f.found, fields.old_machine).text, " -> ",
-               value_text(f.field, f.wanted, fields.new_machine).text});
+  for (ListField field : output_field_order) {
+    std::int64_t value = field_value(header, field);
+    bool always = field != ListField::abi_version && field != ListField::flags;
+    if (!always && value == 0) continue;
+    append_all(&line_, {separator, field_text_name(field), " "});
+    append_value(&line_, field, value, header.e_machine);
     separator = ", ";
   }
-  out_text("\n");
+  keep_tail(&line_, start, &listed_tail_, header, header);
 }
 
-void list_differences(const char *name, const ElfHeader &header, const HeaderEditSettings &s) {
-  if (json_records_on()) return json_header_record(HeaderResult::differs, name);
+void TextReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
+  const ElfHeader &before = *place.header;
+  start_line(&line_, place.display_name);
+  if (reuse_tail(&line_, changed_tail_, before, after)) return;
+  std::size_t start = line_.length;
   const char *separator = "";
-  print_name(name);
-  OutputFields fields = output_fields(header, s);
-  for (const OutputField &f : fields.rows) {
-    if (f.wanted == -1 || f.wanted == f.found) continue;
+  for (ListField field : output_field_order) {
+    if (!output_asked(settings_, field)) continue;
+    append_all(&line_, {separator, field_text_name(field), " "});
+    append_value(&line_, field, field_value(before, field), before.e_machine);
+    append(&line_, " -> ");
+    append_value(&line_, field, field_value(after, field), after.e_machine);
+    separator = ", ";
+  }
+  keep_tail(&line_, start, &changed_tail_, before, after);
+}
+
+void TextReporter::checked(const HeaderPlace &place, const ElfHeader &after, bool differs) {
+  start_line(&line_, place.display_name);
+  if (!differs) {
+    append(&line_, "as wanted");
+    return end_line(&line_);
+  }
+  const ElfHeader &found = *place.header;
+  if (reuse_tail(&line_, checked_tail_, found, after)) return;
+  std::size_t start = line_.length;
+  const char *separator = "";
+  for (ListField field : output_field_order) {
+    if (field_value(found, field) == field_value(after, field)) continue;
     // A flags value asked under a mask is shown as asked, with its mask.
-    std::int64_t wanted = f.field == ListField::flags ? s.output_flags.value : f.wanted;
-    out_texts({separator, field_name(f.field), " ",
-               value_text(f.field, f.found, fields.old_machine).text, ", wanted ",
-               value_text(f.field, wanted, fields.new_machine).text});
-    print_mask(f.field, f.mask, " (", ")");
+    bool flags = field == ListField::flags;
+    append_all(&line_, {separator, field_text_name(field), " "});
+    append_value(&line_, field, field_value(found, field), found.e_machine);
+    append(&line_, ", wanted ");
+    append_value(&line_, field, flags ? settings_.output_flags.value : field_value(after, field),
+                 after.e_machine);
+    append_mask(&line_, field, flags ? settings_.output_flags.mask : UINT32_MAX, " (", ")");
     separator = "; ";
   }
-  out_text("\n");
-}
-
-void list_as_wanted(const char *name) {
-  if (json_records_on()) return json_header_record(HeaderResult::as_wanted, name);
-  print_name(name);
-  out_text("as wanted\n");
+  keep_tail(&line_, start, &checked_tail_, found, after);
 }
 
 }  // namespace hdrtune

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include "support/files.h"
+#include "tool/reporter.h"
 #include "tool/run_options.h"
 
 namespace hdrtune {
@@ -24,6 +25,7 @@ struct PathToEdit {
   const char *path = nullptr;          // names the file in messages about opening it
   const char *display_name = nullptr;  // names it in messages about its headers
   PathRole role = PathRole::operand;
+  HeaderPlace place;  // where the file was named: its operand, archive and member
 };
 
 enum class EditOutcome {
@@ -43,6 +45,6 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
 // will be written) and looked at: it is locked and read again, and edited
 // only if it still holds an ELF file or a regular archive, whose members that
 // are not ELF are passed over. The file is closed. Returns 0 or 1.
-int edit_tree_file(const RunOptions &options, const char *display_name, PositionedFile *file);
+int edit_tree_file(const RunOptions &options, const HeaderPlace &place, PositionedFile *file);
 
 }  // namespace hdrtune

@@ -10,6 +10,8 @@
 
 namespace hdrtune {
 
+class Reporter;
+
 // -1 means "not given" (for input_class: "take it from each header").
 struct HeaderEditSettings {
   std::int32_t input_machine = -1;
@@ -26,7 +28,7 @@ struct HeaderEditSettings {
   MaskedFlags output_flags;
 };
 
-// Built once by the driver from the command line and passed down.
+// The run: built once by the driver from the command line and passed down.
 struct RunOptions {
   HeaderEditSettings settings;
   bool list = false;            // print each header's old and new values
@@ -39,6 +41,9 @@ struct RunOptions {
   // alone too (a check leaves refused headers alone without it).
   bool pass_over_not_elf = false;
   bool json = false;  // list lines and error lines as JSON records
+  // What the run shows goes here, and what it met is counted here: chosen
+  // by the driver once the options are known.
+  Reporter *reporter = nullptr;
 };
 
 // True when at least one output value was given. Without one, a run with

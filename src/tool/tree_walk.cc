@@ -24,7 +24,6 @@
 #include "support/diagnostics.h"
 #include "support/file_identity.h"
 #include "tool/json_records.h"
-#include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
 
 namespace hdrtune {
@@ -102,6 +101,7 @@ void truncate_to(PathBuffer *path, std::size_t length) {
 
 struct TreeWalk {
   const RunOptions &options;
+  const HeaderPlace &operand;  // the place of the operand the tree was named by
   PathBuffer path;
   Identity top;  // the operand's directory
   LinkedFiles linked_files;
@@ -116,9 +116,8 @@ void report_other_mount(const char *path) {
 
 void report_unreadable_directory(TreeWalk *walk, const char *path) {
   int error = errno;
-  PlaceScope place;
-  current_place.file = path;
-  report_error_with_cause(error, "%s: cannot read directory: %s\n", path, std::strerror(error));
+  fail(*walk->options.reporter, path, error, "%s: cannot read directory: %s\n", path,
+       std::strerror(error));
   walk->status = 1;
 }
 
@@ -224,10 +223,8 @@ bool reached_before(TreeWalk *walk, const Identity &id) {
 void report_failed_look(TreeWalk *walk, int fd, const char *what, int error) {
   Identity id;
   if (pending_interrupt() || (identify(fd, &id) && !S_ISREG(id.mode))) return;
-  PlaceScope place;
-  current_place.file = walk->path.text;
-  report_error_with_cause(error, "%s: cannot %s file: %s\n", walk->path.text, what,
-                          std::strerror(error));
+  fail(*walk->options.reporter, walk->path.text, error, "%s: cannot %s file: %s\n", walk->path.text,
+       what, std::strerror(error));
   walk->status = 1;
 }
 
@@ -252,15 +249,24 @@ int descriptor_to_edit(TreeWalk *walk, int dir_fd, const char *name, int look) {
   if (identify_at(dir_fd, name, &id) && !same_mount(id, walk->top)) {
     report_other_mount(walk->path.text);
   } else {
-    report_error_with_cause(error, "Input file '%s' is not readable\n", walk->path.text);
+    fail(*walk->options.reporter, walk->path.text, error, "Input file '%s' is not readable\n",
+         walk->path.text);
     walk->status = 1;
   }
   return -1;
 }
 
+// The place of the file the walk is at.
+HeaderPlace file_place(const TreeWalk *walk) {
+  HeaderPlace place = walk->operand;
+  place.file = place.display_name = walk->path.text;
+  return place;
+}
+
 // What the walk does with a file that starts like an ELF file or an
-// archive, once it knows where the file lives.
-bool is_to_edit(TreeWalk *walk, const Identity &id, FileKind content) {
+// archive, once it knows where the file lives: true to edit it; a file on
+// another mount is warned of, a thin archive passed over.
+bool admit_for_edit(TreeWalk *walk, const Identity &id, FileKind content) {
   const char *path = walk->path.text;
   if (!S_ISREG(id.mode)) return false;
   if (!same_mount(id, walk->top)) {
@@ -269,39 +275,31 @@ bool is_to_edit(TreeWalk *walk, const Identity &id, FileKind content) {
   }
   if (content == FileKind::thin_archive) {
     // Its member files may lie anywhere; those inside the tree are reached anyway.
-    ++run_counts.thin_passed_over;
-    PlaceScope place;
-    current_place.file = path;
-    if (walk->options.list) list_passed_over(path, "thin archive");
+    ++walk->options.reporter->counts.thin_passed_over;
+    if (walk->options.list) walk->options.reporter->passed_over(file_place(walk), "thin archive");
     return false;
   }
   return !reached_before(walk, id);
 }
 
-// Looks at a regular file read-only, without a lock, and edits it only if it
-// is an ELF file or a regular archive. The descriptor that is edited is the
-// one asked where the file lives and what it is, so that nothing can stand
-// in for the file between the question and the edit.
-void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
-  const char *path = walk->path.text;
+// Opens a file of the tree to look at it; -1 when it is to be left alone
+// (after a report, unless it is no longer part of the tree).
+int open_to_look(TreeWalk *walk, int dir_fd, const char *name) {
   int fd = openat(dir_fd, name, O_RDONLY | file_open_flags);
-  if (fd < 0) {
-    // A name swapped for a link in the meantime is passed over like any
-    // link, and one removed meantime is no longer part of the tree.
-    if (errno == ELOOP || errno == ENOENT) return;
-    report_error_with_cause(errno, "Input file '%s' is not readable\n", path);
-    walk->status = 1;
-    return;
-  }
-  ++run_counts.files;
-  FileKind content = FileKind::other;
-  bool was_read = read_content(fd, &content);
-  if (!was_read) report_failed_look(walk, fd, "read", errno);
-  if (content == FileKind::other) {
-    if (was_read) ++run_counts.files_passed_over;
-    close(fd);
-    return;
-  }
+  if (fd >= 0) return fd;
+  int error = errno;
+  // A name swapped for a link in the meantime is passed over like any
+  // link, and one removed meantime is no longer part of the tree.
+  if (error == ELOOP || error == ENOENT) return -1;
+  const char *path = walk->path.text;
+  fail(*walk->options.reporter, path, error, "Input file '%s' is not readable\n", path);
+  walk->status = 1;
+  return -1;
+}
+
+// A file whose first bytes show an ELF file or an archive: edited through
+// the descriptor that was asked where the file lives and what it is.
+void edit_looked_at(TreeWalk *walk, int dir_fd, const char *name, int fd, FileKind content) {
   // A thin archive is never written.
   if (content != FileKind::thin_archive && (fd = descriptor_to_edit(walk, dir_fd, name, fd)) < 0)
     return;
@@ -311,13 +309,33 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
     close(fd);
     return;
   }
-  if (!is_to_edit(walk, id, content)) {
+  if (!admit_for_edit(walk, id, content)) {
     close(fd);
     return;
   }
   PositionedFile file;
-  adopt_descriptor(&file, fd, path, small_window_size, id.size, id.device, id.inode);
-  if (edit_tree_file(walk->options, path, &file) != 0) walk->status = 1;
+  adopt_descriptor(&file, fd, walk->path.text, small_window_size, id.size, id.device, id.inode);
+  if (edit_tree_file(walk->options, file_place(walk), &file) != 0) walk->status = 1;
+}
+
+// Looks at a regular file read-only, without a lock, and edits it only if it
+// is an ELF file or a regular archive. The descriptor that is edited is the
+// one asked where the file lives and what it is, so that nothing can stand
+// in for the file between the question and the edit.
+void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
+  int fd = open_to_look(walk, dir_fd, name);
+  if (fd < 0) return;
+  RunCounts &counts = walk->options.reporter->counts;
+  ++counts.files;
+  FileKind content = FileKind::other;
+  bool was_read = read_content(fd, &content);
+  if (!was_read) report_failed_look(walk, fd, "read", errno);
+  if (content == FileKind::other) {
+    if (was_read) ++counts.files_passed_over;
+    close(fd);
+    return;
+  }
+  edit_looked_at(walk, dir_fd, name, fd, content);
 }
 
 // The directories from the operand down to the one being read, each with its
@@ -412,8 +430,9 @@ bool is_directory(const char *path) {
   return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-int edit_tree(const RunOptions &options, const char *path) {
-  TreeWalk walk{options, {}, {}, {}, 0};
+int edit_tree(const RunOptions &options, const HeaderPlace &place) {
+  const char *path = place.operand;
+  TreeWalk walk{options, place, {}, {}, {}, 0};
   append(&walk.path, path);
   DirectoryStack stack;
   int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);

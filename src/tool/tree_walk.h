@@ -2,6 +2,7 @@
 // tree_walk.h - edit the ELF files and archives found under a directory.
 #pragma once
 
+#include "tool/reporter.h"
 #include "tool/run_options.h"
 
 namespace hdrtune {
@@ -10,12 +11,12 @@ namespace hdrtune {
 // user named it).
 bool is_directory(const char *path);
 
-// Walks the directory at path, depth first and in byte order of the names,
+// Walks the directory at place.operand, depth first and in byte order of the names,
 // never following a symbolic link, leaving the mount it starts on or
 // opening anything but a regular file. Each ELF file is edited as one header
 // and each regular archive walked (its members that are not ELF passed
 // over); everything else is passed over in silence. Returns 0 when every
 // file found was edited, 1 otherwise.
-int edit_tree(const RunOptions &options, const char *path);
+int edit_tree(const RunOptions &options, const HeaderPlace &place);
 
 }  // namespace hdrtune

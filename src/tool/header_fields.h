@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+// header_fields.h - the fields a run reads, judges, writes and shows, and
+// how each is named: one place for what every rendering needs of them.
+#pragma once
+
+#include <cstdint>
+
+#include "support/elf_header.h"
+#include "tool/run_options.h"
+
+namespace hdrtune {
+
+// The fields an input condition checks, as a skip line names them.
+enum class ListField { elf_class, machine, type, osabi, abi_version, flags };
+
+// The five output fields in the order lines and records show them.
+constexpr ListField output_field_order[] = {ListField::machine, ListField::type, ListField::osabi,
+                                            ListField::abi_version, ListField::flags};
+
+// The field's value in the header.
+std::int64_t field_value(const ElfHeader &header, ListField field);
+
+// True when the two headers hold the same five output fields.
+inline bool same_output_fields(const ElfHeader &a, const ElfHeader &b) {
+  return a.e_machine == b.e_machine && a.e_type == b.e_type && a.osabi == b.osabi &&
+         a.abi_version == b.abi_version && a.e_flags == b.e_flags;
+}
+
+// True when an output value was asked for the field.
+bool output_asked(const HeaderEditSettings &s, ListField field);
+
+// The field's name in a text line ("ABI version") and its key in a record
+// ("abi_version").
+const char *field_text_name(ListField field);
+const char *field_key(ListField field);
+
+// The name a field's value goes by (an OSABI's as it is on e_machine), or
+// null when it has none. Every list line and record names values through
+// this.
+const char *value_name(ListField field, std::int64_t value, std::int32_t e_machine);
+
+// A value as a line shows it: its name, or its number (flags in
+// hexadecimal). Every line shows a value through this.
+struct ValueText {
+  char text[24];
+};
+ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine);
+
+}  // namespace hdrtune

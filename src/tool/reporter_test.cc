@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: MIT
+// reporter_test.cc - the run shown as text lines and as JSON records, from
+// the same places, headers and failures.
+#include "tool/reporter.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "runtime/standard_output.h"
+#include "tool/json_records.h"
+#include "tool/list_lines.h"
+
+namespace hdrtune {
+namespace {
+
+// Descriptor 1 moved onto a scratch file while the record lives; output()
+// flushes the list's stream and gives what it wrote.
+class CapturedOutput {
+ public:
+  CapturedOutput() {
+    char path[] = "/tmp/reporter_test.XXXXXX";
+    fd_ = mkstemp(path);
+    unlink(path);
+    saved_ = dup(STDOUT_FILENO);
+    dup2(fd_, STDOUT_FILENO);
+  }
+  ~CapturedOutput() {
+    out_flush();
+    dup2(saved_, STDOUT_FILENO);
+    close(saved_);
+    close(fd_);
+  }
+  std::string output() {
+    out_flush();
+    std::string text;
+    char block[4096];
+    ssize_t n;
+    for (off_t at = 0; (n = pread(fd_, block, sizeof block, at)) > 0; at += n)
+      text.append(block, static_cast<std::size_t>(n));
+    return text;
+  }
+
+ private:
+  int fd_ = -1, saved_ = -1;
+};
+
+// A little-endian ELF64 header with the given fields.
+ElfHeader header_with(int machine, int type, int osabi, std::uint32_t flags) {
+  unsigned char bytes[ELF64_HEADER_SIZE] = {0x7f, 'E', 'L', 'F', ELFCLASS64, ELFDATA2LSB, 1};
+  bytes[EI_OSABI] = static_cast<unsigned char>(osabi);
+  bytes[E_TYPE_OFFSET] = static_cast<unsigned char>(type);
+  bytes[E_MACHINE_OFFSET] = static_cast<unsigned char>(machine);
+  for (int i = 0; i < 4; ++i)
+    bytes[E_FLAGS_OFFSET64 + i] = static_cast<unsigned char>(flags >> (8 * i));
+  return decode_elf_header(bytes, ELF64_HEADER_SIZE);
+}
+
+HeaderPlace member_place(const char *display_name, const ElfHeader &header) {
+  HeaderPlace place;
+  place.operand = place.file = place.archive = "lib.a";
+  place.member = "a.o";
+  place.member_length = 3;
+  place.display_name = display_name;
+  place.offset = 68;
+  place.header = &header;
+  return place;
+}
+
+TEST(TextReporter, EachLineShowsItsOwnValuesAfterTheLastOnesWereKept) {
+  HeaderEditSettings settings;
+  TextReporter text(settings);
+  ElfHeader x86 = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  ElfHeader other = header_with(EM_X86_64, 1, ELFOSABI_FREEBSD, 5);
+  CapturedOutput captured;
+  text.listed(member_place("lib.a(a.o)", x86));
+  text.listed(member_place("lib.a(b.o)", x86));
+  text.listed(member_place("lib.a(c.o)", other));
+  text.listed(member_place("lib.a(d.o)", x86));
+  EXPECT_EQ(captured.output(),
+            "lib.a(a.o): machine x86_64, type rel, OSABI none\n"
+            "lib.a(b.o): machine x86_64, type rel, OSABI none\n"
+            "lib.a(c.o): machine x86_64, type rel, OSABI FreeBSD, flags 0x5\n"
+            "lib.a(d.o): machine x86_64, type rel, OSABI none\n");
+}
+
+TEST(TextReporter, ChangeAndCheckLinesShowTheValuesDecodedAfterTheEdit) {
+  HeaderEditSettings settings;
+  settings.output_osabi = ELFOSABI_FREEBSD;
+  settings.output_flags = {true, 0x4, 0x6};
+  TextReporter text(settings);
+  ElfHeader before = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0x3);
+  ElfHeader after = header_with(EM_X86_64, 1, ELFOSABI_FREEBSD, 0x5);
+  CapturedOutput captured;
+  text.changed(member_place("lib.a(a.o)", before), after);
+  text.checked(member_place("lib.a(a.o)", before), after, true);
+  text.checked(member_place("lib.a(b.o)", after), after, false);
+  EXPECT_EQ(captured.output(),
+            "lib.a(a.o): OSABI none -> FreeBSD, flags 0x3 -> 0x5\n"
+            "lib.a(a.o): OSABI none, wanted FreeBSD; flags 0x3, wanted 0x4 (mask 0x6)\n"
+            "lib.a(b.o): as wanted\n");
+}
+
+// Every byte that would act on a terminal, and a backslash, is escaped
+// wherever it stands in the name: at each place of a long name in turn.
+TEST(TextReporter, EscapesEachControlByteWhereverItStands) {
+  HeaderEditSettings settings;
+  TextReporter text(settings);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  const struct {
+    char byte;
+    const char *escape;
+  } cases[] = {
+      {'\x1b', "\\x1b"}, {'\x7f', "\\x7f"}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\x01', "\\x01"}};
+  for (const auto &c : cases) {
+    for (std::size_t at = 0; at < 19; ++at) {
+      std::string name(19, 'n');
+      name[at] = c.byte;
+      std::string shown = name.substr(0, at) + c.escape + name.substr(at + 1);
+      CapturedOutput captured;
+      text.unchanged(member_place(name.c_str(), header));
+      EXPECT_EQ(captured.output(), shown + ": unchanged\n") << "byte at " << at;
+    }
+  }
+  // Bytes above 0x7f, and those just past the escaped ones, stay as they are.
+  CapturedOutput captured;
+  text.unchanged(member_place("\xc3\xa9 !~]\x80\xff", header));
+  EXPECT_EQ(captured.output(), "\xc3\xa9 !~]\x80\xff: unchanged\n");
+}
+
+// A failure is rendered from its own record: the name it is about is the
+// one it carries, whatever its text says.
+TEST(JsonReporter, AFailureRecordNamesItsSubjectAndReason) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  CapturedOutput captured;
+  testing::internal::CaptureStderr();
+  fail(json, "dir/a.o", EACCES, "cannot open 'dir/a.o' at all\n");
+  fail(json, nullptr, 0, "interrupted by %s\n", "SIGINT");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "hdrtune: Error: cannot open 'dir/a.o' at all\n"
+            "hdrtune: Error: interrupted by SIGINT\n");
+  EXPECT_EQ(json.counts.errors, 2u);
+  EXPECT_EQ(captured.output(),
+            "{\"format\":1,\"record\":\"error\",\"name\":\"dir/a.o\","
+            "\"message\":\"hdrtune: Error: cannot open 'dir/a.o' at all\","
+            "\"reason\":\"Permission denied\"}\n"
+            "{\"format\":1,\"record\":\"error\",\"name\":null,"
+            "\"message\":\"hdrtune: Error: interrupted by SIGINT\",\"reason\":null}\n");
+}
+
+// The same header written and then left as it is: the kept text of the
+// first record must not stand for the second, whose "after" is null.
+TEST(JsonReporter, HeaderRecordsShowAfterOnlyWhereAnEditWasAsked) {
+  HeaderEditSettings settings;
+  settings.output_osabi = ELFOSABI_FREEBSD;
+  JsonReporter json(settings, true);
+  ElfHeader before = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  ElfHeader after = header_with(EM_X86_64, 1, ELFOSABI_FREEBSD, 0);
+  std::string records;
+  {
+    CapturedOutput captured;
+    json.changed(member_place("lib.a(a.o)", before), after);
+    json.listed(member_place("lib.a(a.o)", before));
+    records = captured.output();
+  }
+  std::size_t end = records.find('\n');
+  ASSERT_NE(end, std::string::npos);
+  std::string first = records.substr(0, end), second = records.substr(end + 1);
+  EXPECT_NE(first.find("\"result\":\"not_written\""), std::string::npos) << first;
+  EXPECT_NE(first.find("\"after\":{\"machine\":{\"number\":62,\"name\":\"x86_64\"},"
+                       "\"type\":{\"number\":1,\"name\":\"rel\"},"
+                       "\"osabi\":{\"number\":9,\"name\":\"FreeBSD\"}"),
+            std::string::npos)
+      << first;
+  EXPECT_NE(second.find("\"result\":\"listed\""), std::string::npos) << second;
+  EXPECT_NE(second.find("\"after\":null"), std::string::npos) << second;
+  EXPECT_NE(second.find("\"operand\":\"lib.a\",\"file\":\"lib.a\",\"archive\":\"lib.a\","
+                        "\"member\":\"a.o\",\"nested_archive\":null,\"offset\":68"),
+            std::string::npos)
+      << second;
+}
+
+// A member's record names it by its archive's path and its own name; each
+// part that is not UTF-8 brings its bytes in hex, as any other name does.
+TEST(JsonReporter, AMembersNameIsItsArchivesPathAndItsOwnName) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  auto record_of = [&](const char *archive, const char *member, const char *display_name) {
+    HeaderPlace place = member_place(display_name, header);
+    place.operand = place.file = place.archive = archive;
+    place.member = member;
+    place.member_length = std::strlen(member);
+    std::string record;
+    {
+      CapturedOutput captured;
+      json.listed(place);
+      record = captured.output();
+    }
+    std::size_t at = record.find(",\"name\":");
+    return record.substr(at, record.find(",\"operand\":") - at) + " " +
+           record.substr(record.find(",\"member\":"));
+  };
+  auto fields = [](const std::string &record) {
+    return record.substr(0, record.find(",\"nested"));
+  };
+  EXPECT_EQ(fields(record_of("d/li\"b.a", "a.o", "d/li\"b.a(a.o)")),
+            ",\"name\":\"d/li\\\"b.a(a.o)\" ,\"member\":\"a.o\"");
+  EXPECT_EQ(fields(record_of("d/li\"b.a", "b\xff.o", "d/li\"b.a(b\xff.o)")),
+            ",\"name\":\"d/li\\\"b.a(b\\ufffd.o)\",\"name_hex\":\"642f6c692262"
+            "2e612862ff2e6f29\" ,\"member\":\"b\\ufffd.o\",\"member_hex\":\"62ff2e6f\"");
+  EXPECT_EQ(fields(record_of("\xfe.a", "a.o", "\xfe.a(a.o)")),
+            ",\"name\":\"\\ufffd.a(a.o)\",\"name_hex\":\"fe2e6128612e6f29\" ,\"member\":\"a.o\"");
+  EXPECT_EQ(fields(record_of("thin.a", "a.o", "thin.a[a.o]")),
+            ",\"name\":\"thin.a[a.o]\" ,\"member\":\"a.o\"");
+}
+
+}  // namespace
+}  // namespace hdrtune
