@@ -2,6 +2,7 @@
 // archive_test.cc - opening archives: header numbers, index, long-name table, nested switch.
 #include "support/archive.h"
 #include "runtime/standard_output.h"
+#include "support/archive_state.h"
 #include "support/archive_test_helpers.h"
 
 #include <fcntl.h>
@@ -256,8 +257,8 @@ class ArchiveSwitchNested : public ::testing::Test {
     dir = pattern;
   }
   void TearDown() override {
-    if (nested.state.file) close_edited_file(nested.state.file);
-    archive_release(&nested.state);
+    if (nested.file) close_edited_file(nested.file);
+    archive_release(&nested);
     std::filesystem::remove_all(dir);
   }
   std::string write(const std::string &name, const std::string &bytes) {
@@ -267,25 +268,25 @@ class ArchiveSwitchNested : public ::testing::Test {
   }
 
   std::string dir;
-  NestedArchive nested;
+  ArchiveState nested;
 };
 
 TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
-  EXPECT_TRUE(archive_switch_nested(&nested, lib.c_str(), FileAccess{}));
-  ASSERT_NE(nested.state.file, nullptr);
-  int first = nested.state.file->fd;
-  EXPECT_TRUE(archive_switch_nested(&nested, lib.c_str(), FileAccess{}));
-  EXPECT_EQ(nested.state.file->fd, first) << "the archive was opened again";
-  EXPECT_TRUE(nested.state.long_names.present) << "the tables are kept";
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), NestedOpen::opened);
+  ASSERT_NE(nested.file, nullptr);
+  int first = nested.file->fd;
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), NestedOpen::opened);
+  EXPECT_EQ(nested.file->fd, first) << "the archive was opened again";
+  EXPECT_TRUE(nested.long_names.present) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(archive_switch_nested(&nested, broken.c_str(), FileAccess{}));
+  EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), FileAccess{}), NestedOpen::failed);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
-  EXPECT_NE(nested.state.file, nullptr) << "the walk closes it";
-  EXPECT_EQ(nested.state.file_name, broken);
+  EXPECT_NE(nested.file, nullptr) << "the walk closes it";
+  EXPECT_EQ(nested.file_name, broken);
 }
 
 }  // namespace
