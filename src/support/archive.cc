@@ -8,12 +8,11 @@
 // after the index. A thin archive keeps only those two special members' data.
 #include "support/archive.h"
 
-#include <new>
-
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "runtime/alloc.h"
 #include "runtime/char_class.h"

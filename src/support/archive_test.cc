@@ -289,5 +289,38 @@ TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFil
   EXPECT_EQ(nested.file_name, broken);
 }
 
+// What the walk sees of a reader: its path and kind once started, whether
+// it holds a file, and why a nested archive could not be switched to.
+TEST_F(ArchiveSwitchNested, TheReaderSeenFromOutside) {
+  ArchiveState *state = archive_create(stderr_failures());
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(archive_path(state), nullptr);
+  EXPECT_FALSE(archive_is_open(state));
+  PositionedFile file;
+  ASSERT_TRUE(open_temp_file(&file, "!<thin>\n"));
+  ASSERT_TRUE(archive_start(state, "some/thin.a", &file, 1));
+  EXPECT_STREQ(archive_path(state), "some/thin.a");
+  EXPECT_TRUE(archive_is_thin(state));
+  EXPECT_TRUE(archive_is_open(state));
+  archive_destroy(state);
+  close_edited_file(&file);
+
+  std::string object = write("a.o", "\177ELF");
+  EXPECT_EQ(archive_switch_nested(&nested, object.c_str(), FileAccess{}),
+            NestedOpen::not_an_archive);
+  EXPECT_FALSE(archive_is_open(&nested));
+  std::string missing = dir + "/missing.a";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(archive_switch_nested(&nested, missing.c_str(), FileAccess{}), NestedOpen::failed);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the walk says it is not readable";
+  EXPECT_FALSE(archive_is_open(&nested));
+  std::string lib = write("lib.a", magic);
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), NestedOpen::opened);
+  EXPECT_FALSE(archive_is_thin(&nested));
+  EXPECT_TRUE(archive_close_nested(&nested));
+  EXPECT_FALSE(archive_is_open(&nested));
+  EXPECT_EQ(archive_path(&nested), nullptr);
+}
+
 }  // namespace
 }  // namespace hdrtune
