@@ -213,7 +213,7 @@ static MemberResult edit_nested_reference(ArchiveWalk *walk, const ArchiveMember
       member_display_name(walk, nested_path ? nested_path : "<corrupt>", shown);
   if (!display_name) return MemberResult::walk_ends;
   HeaderPlace place = walk->place;
-  place.archive = archive_path(outer);
+  place.archive = walk->archive;
   place.nested_archive = place.file = nested_path;
   place.member = shown.name;
   place.member_length = shown.name_length;
