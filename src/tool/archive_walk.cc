@@ -78,11 +78,10 @@ static void close_nested_archive(void *nested) {
 // A member file that can't be opened ends the walk. Should another run hold
 // the member file's lock, the nested archive this run holds is closed before
 // waiting for it, and opened again when a later member needs it.
-static MemberResult edit_thin_member(const RunOptions &options, const ArchiveState *outer,
+static MemberResult edit_thin_member(const RunOptions &options, const char *archive,
                                      ArchiveState *nested, const ArchiveMember &member,
                                      const HeaderPlace &place) {
-  char *member_path =
-      thin_member_path(archive_path(outer), member.name, member.name_length, *options.reporter);
+  char *member_path = thin_member_path(archive, member.name, member.name_length, *options.reporter);
   if (!member_path) return MemberResult::walk_ends;
   LockWait wait;
   if (archive_is_open(nested)) wait = {close_nested_archive, nested};
@@ -245,7 +244,7 @@ static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member
   place.member_length = member.name_length;
   place.display_name = display_name;
   if (member.place == MemberPlace::own_file)
-    return edit_thin_member(walk->options, walk->outer, walk->nested, member, place);
+    return edit_thin_member(walk->options, walk->archive, walk->nested, member, place);
   return edit_regular_member(walk->options, place, member, walk->silent_pass_over);
 }
 
@@ -254,10 +253,10 @@ static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
   walk->archive = archive_path(walk->outer);
   walk->is_thin = archive_is_thin(walk->outer);
   int status = 0;
+  ArchiveMember member;  // made once: the reader fills it for every member
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.
     if (pending_interrupt()) return 1;
-    ArchiveMember member;
     switch (archive_next_member(walk->outer, &member)) {
       case MemberRead::member: break;
       case MemberRead::end: return status;
