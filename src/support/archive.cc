@@ -12,10 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "runtime/alloc.h"
 #include "runtime/char_class.h"
 #include "runtime/standard_output.h"
+#include "support/archive_state.h"
 #include "support/byte_codec.h"
 #include "support/diagnostics.h"
 #include "support/elf_header.h"
@@ -121,14 +123,6 @@ static bool names_bsd_archive(const ArHeader *first) {
 
 std::uint64_t padded_size(std::uint64_t size) {
   return size == UINT64_MAX ? size : size + (size & 1);
-}
-
-// A size claimed by a header is checked against what the file holds from
-// offset on before anything that large is allocated, and before the walk
-// trusts it to lead to the next header.
-bool archive_holds(const ArchiveState *state, std::uint64_t offset, std::uint64_t size) {
-  std::uint64_t total = state->file->size_at_open;
-  return offset <= total && size <= total - offset;
 }
 
 static bool read_whole(PositionedFile *file, std::uint64_t offset, void *buffer,
@@ -396,40 +390,37 @@ static NestedStart nested_start(PositionedFile *file) {
 
 // Headers were written through the archive left behind: its close counts,
 // and so does a change of its size that another program made meanwhile.
-void archive_close_nested(NestedArchive *nested) {
-  ArchiveState *state = &nested->state;
+bool archive_close_nested(ArchiveState *state) {
   if (state->file) {
     if (file_size_changed(state->file)) {
       report_archive_changed(*state->failures, state->file_name);
-      nested->close_failed = 1;
+      state->close_failed = 1;
     }
-    if (!close_edited_file(state->file, *state->failures)) nested->close_failed = 1;
+    if (!close_edited_file(state->file, *state->failures)) state->close_failed = 1;
   }
   state->file = nullptr;
   free_buffers(state);
+  return !state->close_failed;
 }
 
-bool archive_switch_nested(NestedArchive *nested, const char *path, const FileAccess &access) {
-  ArchiveState *state = &nested->state;
-  if (state->file_name && std::strcmp(state->file_name, path) == 0) return true;
-  archive_close_nested(nested);
-  nested->not_an_archive = 0;
+NestedOpen archive_switch_nested(ArchiveState *state, const char *path, const FileAccess &access) {
+  if (state->file_name && std::strcmp(state->file_name, path) == 0) return NestedOpen::opened;
+  archive_close_nested(state);
+  PositionedFile *file = &state->own_file;
   // Opened for update: the walk rewrites member headers through this file.
-  if (open_member_for_update(&nested->file, path, archive_window_size, access.read_only) !=
+  if (open_member_for_update(file, path, archive_window_size, access.read_only) !=
       OpenFailure::none)
-    return false;
+    return NestedOpen::failed;
   // The run holds no other lock here: the archive left behind is closed.
   NestedStart start = NestedStart::unreadable;
-  LockOutcome lock = lock_file(&nested->file, access, {}, *state->failures);
-  if (lock == LockOutcome::locked || lock == LockOutcome::not_supported)
-    start = nested_start(&nested->file);
+  LockOutcome lock = lock_file(file, access, {}, *state->failures);
+  if (lock == LockOutcome::locked || lock == LockOutcome::not_supported) start = nested_start(file);
   if (start != NestedStart::regular_archive) {
-    nested->not_an_archive = start == NestedStart::something_else;
     // The state stays empty, as after a failed open; nothing was written.
-    if (!close_edited_file(&nested->file, *state->failures)) nested->close_failed = 1;
-    return false;
+    if (!close_edited_file(file, *state->failures)) state->close_failed = 1;
+    return start == NestedStart::something_else ? NestedOpen::not_an_archive : NestedOpen::failed;
   }
-  return archive_open(state, path, &nested->file, 0, 0);
+  return archive_open(state, path, file, 0, 0) ? NestedOpen::opened : NestedOpen::failed;
 }
 
 void report_archive_changed(FailureSink &failures, const char *path) {
@@ -437,5 +428,31 @@ void report_archive_changed(FailureSink &failures, const char *path) {
 }
 
 void archive_release(ArchiveState *state) { free_buffers(state); }
+
+// Allocated with malloc, as the reader's buffers are: the tool links no
+// C++ runtime library.
+ArchiveState *archive_create(FailureSink &failures) {
+  void *memory = malloc_bytes(sizeof(ArchiveState));
+  if (!memory) {
+    fail(failures, nullptr, 0, "Out of memory\n");
+    return nullptr;
+  }
+  auto *state = new (memory) ArchiveState;
+  state->failures = &failures;
+  return state;
+}
+
+void archive_destroy(ArchiveState *state) {
+  if (!state) return;
+  archive_release(state);
+  state->~ArchiveState();
+  std::free(state);
+}
+
+const char *archive_path(const ArchiveState *state) { return state->file_name; }
+
+bool archive_is_thin(const ArchiveState *state) { return state->is_thin; }
+
+bool archive_is_open(const ArchiveState *state) { return state->file != nullptr; }
 
 }  // namespace hdrtune

@@ -2,6 +2,7 @@
 // archive_test.cc - opening archives: header numbers, index, long-name table, nested switch.
 #include "support/archive.h"
 #include "runtime/standard_output.h"
+#include "support/archive_state.h"
 #include "support/archive_test_helpers.h"
 
 #include <fcntl.h>
@@ -256,8 +257,8 @@ class ArchiveSwitchNested : public ::testing::Test {
     dir = pattern;
   }
   void TearDown() override {
-    if (nested.state.file) close_edited_file(nested.state.file);
-    archive_release(&nested.state);
+    if (nested.file) close_edited_file(nested.file);
+    archive_release(&nested);
     std::filesystem::remove_all(dir);
   }
   std::string write(const std::string &name, const std::string &bytes) {
@@ -267,25 +268,58 @@ class ArchiveSwitchNested : public ::testing::Test {
   }
 
   std::string dir;
-  NestedArchive nested;
+  ArchiveState nested;
 };
 
 TEST_F(ArchiveSwitchNested, SamePathKeepsTheArchiveOpenAndAFailedOpenKeepsTheFile) {
   std::string lib = write("lib.a", magic + ar_member("//", "averyveryverylongname.o/\n"));
-  EXPECT_TRUE(archive_switch_nested(&nested, lib.c_str(), FileAccess{}));
-  ASSERT_NE(nested.state.file, nullptr);
-  int first = nested.state.file->fd;
-  EXPECT_TRUE(archive_switch_nested(&nested, lib.c_str(), FileAccess{}));
-  EXPECT_EQ(nested.state.file->fd, first) << "the archive was opened again";
-  EXPECT_TRUE(nested.state.long_names.present) << "the tables are kept";
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), NestedOpen::opened);
+  ASSERT_NE(nested.file, nullptr);
+  int first = nested.file->fd;
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), NestedOpen::opened);
+  EXPECT_EQ(nested.file->fd, first) << "the archive was opened again";
+  EXPECT_TRUE(nested.long_names.present) << "the tables are kept";
 
   std::string broken = write("broken.a", magic + ar_member("//", "a.o/\nb/"));
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(archive_switch_nested(&nested, broken.c_str(), FileAccess{}));
+  EXPECT_EQ(archive_switch_nested(&nested, broken.c_str(), FileAccess{}), NestedOpen::failed);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: " + broken + ": long name table is too small, (size = 7)\n");
-  EXPECT_NE(nested.state.file, nullptr) << "the walk closes it";
-  EXPECT_EQ(nested.state.file_name, broken);
+  EXPECT_NE(nested.file, nullptr) << "the walk closes it";
+  EXPECT_EQ(nested.file_name, broken);
+}
+
+// What the walk sees of a reader: its path and kind once started, whether
+// it holds a file, and why a nested archive could not be switched to.
+TEST_F(ArchiveSwitchNested, TheReaderSeenFromOutside) {
+  ArchiveState *state = archive_create(stderr_failures());
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(archive_path(state), nullptr);
+  EXPECT_FALSE(archive_is_open(state));
+  PositionedFile file;
+  ASSERT_TRUE(open_temp_file(&file, "!<thin>\n"));
+  ASSERT_TRUE(archive_start(state, "some/thin.a", &file, 1));
+  EXPECT_STREQ(archive_path(state), "some/thin.a");
+  EXPECT_TRUE(archive_is_thin(state));
+  EXPECT_TRUE(archive_is_open(state));
+  archive_destroy(state);
+  close_edited_file(&file);
+
+  std::string object = write("a.o", "\177ELF");
+  EXPECT_EQ(archive_switch_nested(&nested, object.c_str(), FileAccess{}),
+            NestedOpen::not_an_archive);
+  EXPECT_FALSE(archive_is_open(&nested));
+  std::string missing = dir + "/missing.a";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(archive_switch_nested(&nested, missing.c_str(), FileAccess{}), NestedOpen::failed);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the walk says it is not readable";
+  EXPECT_FALSE(archive_is_open(&nested));
+  std::string lib = write("lib.a", magic);
+  EXPECT_EQ(archive_switch_nested(&nested, lib.c_str(), FileAccess{}), NestedOpen::opened);
+  EXPECT_FALSE(archive_is_thin(&nested));
+  EXPECT_TRUE(archive_close_nested(&nested));
+  EXPECT_FALSE(archive_is_open(&nested));
+  EXPECT_EQ(archive_path(&nested), nullptr);
 }
 
 }  // namespace

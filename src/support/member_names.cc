@@ -19,6 +19,7 @@
 
 #include "runtime/alloc.h"
 #include "runtime/char_class.h"
+#include "support/archive_state.h"
 #include "support/diagnostics.h"
 
 namespace hdrtune {
@@ -27,10 +28,12 @@ namespace {
 
 // Why a header names no member: `message` is the whole diagnostic line for
 // a bad name (empty when it was reported already), the reason without a
-// newline for damaged "#1/N" names.
+// newline for damaged "#1/N" names. name_member empties it; the rest is
+// written only when there is a problem, as a member is named once for
+// every member of every archive.
 enum class Naming { named, bad_name, damaged };
 struct NameProblem {
-  char message[96] = {};
+  char message[96];
 };
 
 Naming bad_name(NameProblem *problem, const char *format, std::int64_t number = 0) {
@@ -110,8 +113,8 @@ Naming name_bsd_member(ArchiveState *state, std::uint64_t name_size, ArchiveMemb
 // A short name ends at a '/' after its first byte, or fills all 16 bytes; a
 // NUL ends it earlier. Without a '/', the spaces that pad it are no part of
 // it.
-Naming name_short_member(const ArchiveState *state, ArchiveMember *member) {
-  const char *name = state->header.ar_name;
+Naming name_short_member(const ArchiveState *state, const ArHeader *header, ArchiveMember *member) {
+  const char *name = header->ar_name;
   const char *slash = static_cast<const char *>(std::memchr(name + 1, '/', ar_name_size - 1));
   member->place = state->is_thin ? MemberPlace::own_file : MemberPlace::in_archive;
   member->name = name;
@@ -137,11 +140,12 @@ Naming unreadable_long_name(const ArchiveState *state, LongNameStatus status) {
   return Naming::bad_name;
 }
 
-Naming name_long_member(ArchiveState *state, ArchiveMember *member, NameProblem *problem) {
+Naming name_long_member(ArchiveState *state, const ArHeader *ar_header, ArchiveMember *member,
+                        NameProblem *problem) {
   if (!state->long_names.present || state->long_names.size == 0)
     return bad_name(problem, "Archive member uses long names, but no longname table found\n");
   int number_end = 0;
-  const char *header = header_bytes(&state->header);
+  const char *header = header_bytes(ar_header);
   std::uint64_t index = header_number(header, ar_name_offset + 1, &number_end);
   std::uint64_t nested_offset = 0;
   if (state->is_thin && number_end < ar_header_size && header[number_end] == ':')
@@ -166,21 +170,29 @@ std::uint64_t add_saturating(std::uint64_t a, std::uint64_t b) {
   return a + b < a ? UINT64_MAX : a + b;
 }
 
-// Names the member whose header stands in state->header, read at offset.
-Naming name_member(ArchiveState *state, std::uint64_t offset, ArchiveMember *member,
-                   NameProblem *problem) {
-  *member = ArchiveMember{};
+// Names the member whose header, read at offset, stands in `header` (one of
+// the state's own).
+Naming name_member(ArchiveState *state, const ArHeader *header, std::uint64_t offset,
+                   ArchiveMember *member, NameProblem *problem) {
+  problem->message[0] = '\0';
+  // Field by field: this runs once for every member.
   member->kind = MemberKind::candidate;
+  member->place = MemberPlace::in_archive;
+  member->file = state->file;
   member->header_offset = offset;
   member->data_offset = add_saturating(offset, ar_header_size);
   member->elf_offset = member->data_offset;
-  member->stored_size = member_size(&state->header);
+  member->stored_size = member_size(header);
   member->size = member->stored_size;
+  member->name = nullptr;
+  member->name_length = 0;
+  member->nested_offset = 0;
+  member->data_past_end = false;
   std::uint64_t name_size = 0;
-  if (!state->is_thin && is_bsd_long_name(&state->header, &name_size))
+  if (!state->is_thin && is_bsd_long_name(header, &name_size))
     return name_bsd_member(state, name_size, member, problem);
-  if (state->header.ar_name[0] != '/') return name_short_member(state, member);
-  return name_long_member(state, member, problem);
+  if (header->ar_name[0] != '/') return name_short_member(state, header, member);
+  return name_long_member(state, header, member, problem);
 }
 
 void report_damaged_name(const ArchiveState *state, std::uint64_t offset,
@@ -216,10 +228,33 @@ MemberKind kind_of(SpecialMember special) {
 ArchiveMember taken_member(const ArchiveState *state, std::uint64_t offset, SpecialMember special) {
   ArchiveMember member;
   member.kind = kind_of(special);
+  member.file = state->file;
   member.header_offset = offset;
   member.data_offset = member.elf_offset = offset + ar_header_size;
   member.stored_size = member.size = member_size(&state->header);
   return member;
+}
+
+// Says why the header at the cursor names no member, or takes a BSD index
+// for what it is; marks a member whose data runs past the archive's end.
+void judge_named_member(const ArchiveState *state, Naming naming, const NameProblem &problem,
+                        ArchiveMember *member) {
+  std::uint64_t offset = member->header_offset;
+  if (naming == Naming::bad_name) {
+    if (problem.message[0]) fail(*state->failures, state->file_name, 0, "%s", problem.message);
+    fail(*state->failures, state->file_name, 0, "%s: bad archive file name\n", state->file_name);
+    member->kind = MemberKind::damage;
+  } else if (naming == Naming::damaged) {
+    report_damaged_name(state, offset, problem);
+    member->kind = MemberKind::damage;
+  } else if (state->is_bsd && offset == first_header_offset &&
+             is_bsd_index_name(member->name, member->name_length)) {
+    member->kind = bsd_index(state, *member);
+  } else if (member->place == MemberPlace::in_archive) {
+    // A size that took the cursor out of reach is reported on the next read.
+    member->data_past_end = offset_reachable(state->next_header_offset) &&
+                            !archive_holds(state, member->data_offset, member->stored_size);
+  }
 }
 
 }  // namespace
@@ -247,21 +282,11 @@ MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member) {
     return MemberRead::failed;
   }
   NameProblem problem;
-  Naming naming = name_member(state, offset, member, &problem);
+  Naming naming = name_member(state, &state->header, offset, member, &problem);
   // A thin archive holds no member data: its next header follows this one.
   state->next_header_offset =
       member->place == MemberPlace::in_archive ? offset_after(*member) : member->data_offset;
-  if (naming == Naming::bad_name) {
-    if (problem.message[0]) fail(*state->failures, state->file_name, 0, "%s", problem.message);
-    fail(*state->failures, state->file_name, 0, "%s: bad archive file name\n", state->file_name);
-    member->kind = MemberKind::damage;
-  } else if (naming == Naming::damaged) {
-    report_damaged_name(state, offset, problem);
-    member->kind = MemberKind::damage;
-  } else if (state->is_bsd && offset == first_header_offset &&
-             is_bsd_index_name(member->name, member->name_length)) {
-    member->kind = bsd_index(state, *member);
-  }
+  judge_named_member(state, naming, problem, member);
   return MemberRead::member;
 }
 
@@ -271,21 +296,23 @@ bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember 
          state->file_name);
     return false;
   }
-  if (read_member_header(state->file, offset, &state->header) != HeaderRead::whole) {
+  ArHeader *header = &state->found_header;
+  if (read_member_header(state->file, offset, header) != HeaderRead::whole) {
     fail(*state->failures, state->file_name, 0, "%s: failed to read archive header\n",
          state->file_name);
     return false;
   }
-  if (!has_valid_fmag(&state->header)) {
+  if (!has_valid_fmag(header)) {
     fail(*state->failures, state->file_name, 0, "%s: did not find a valid archive header\n",
          state->file_name);
     return false;
   }
   NameProblem problem;
-  Naming naming = name_member(state, offset, member, &problem);
+  Naming naming = name_member(state, header, offset, member, &problem);
   if (naming == Naming::bad_name && problem.message[0])
     fail(*state->failures, state->file_name, 0, "%s", problem.message);
   if (naming == Naming::damaged) report_damaged_name(state, offset, problem);
+  member->data_past_end = !archive_holds(state, member->data_offset, member->stored_size);
   return naming == Naming::named;
 }
 

@@ -24,11 +24,14 @@ enum class MemberPlace {
 // which nothing can be trusted.
 enum class MemberKind { candidate, index, long_names, damage };
 
-// One member as the reader hands it out. Its name is not NUL-terminated at
-// name_length and lives until the state's next read.
+// One member as the reader hands it out, with all a walk needs to know of
+// it. Its name is not NUL-terminated at name_length and stays valid only
+// until the next call of archive_next_member or archive_member_at on the
+// same state (or its release): it may point into the state's buffers.
 struct ArchiveMember {
   MemberKind kind = MemberKind::damage;
   MemberPlace place = MemberPlace::in_archive;
+  PositionedFile *file = nullptr;  // the archive that holds its header
   std::uint64_t header_offset = 0;
   std::uint64_t data_offset = 0;  // right behind the header
   std::uint64_t elf_offset = 0;   // behind a "#1/N" name held in the data
@@ -39,6 +42,11 @@ struct ArchiveMember {
   const char *name = nullptr;
   std::size_t name_length = 0;
   std::uint64_t nested_offset = 0;  // nested: where the member's header stands there
+  // Its data would end past the end of the archive (as large as it was when
+  // opened): the archive was cut short or the size is wrong. A size that
+  // takes the cursor out of reach is not counted here: the reader reports
+  // that when it reads on.
+  bool data_past_end = false;
 };
 
 enum class MemberRead {
@@ -55,8 +63,8 @@ enum class MemberRead {
 MemberRead archive_next_member(ArchiveState *state, ArchiveMember *member);
 
 // Reads and names the member whose header stands at offset, leaving the
-// cursor alone: a thin archive's reference into a nested archive. False
-// after reporting why there is no member there.
+// cursor and its header alone: a thin archive's reference into a nested
+// archive. False after reporting why there is no member there.
 bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember *member);
 
 // lib.a(foo.o) for a member of a regular archive, thin.a[obj/foo.o] for a

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/archive_state.h"
 #include "support/archive_test_helpers.h"
 #include "support/member_names.h"
 
@@ -59,7 +60,7 @@ TEST_F(MemberName, ShortNameEndsAtASlashOrItsPaddingOrFillsAll16Bytes) {
   open("", {"abcdefghijklmno/", "abcdefghijklmnop", "foo.o", std::string("ab\0cd/", 6), "/5",
             "sp ace.o", "sp ace.o  /", "                "});
   EXPECT_EQ(name_of(0), "abcdefghijklmno");
-  EXPECT_EQ(member.name, state.header.ar_name) << "the name is the header's own bytes";
+  EXPECT_EQ(member.name, state.found_header.ar_name) << "the name is the header's own bytes";
   EXPECT_EQ(member.place, MemberPlace::in_archive);
   EXPECT_EQ(member.data_offset, offsets[0] + ar_header_size);
   EXPECT_EQ(member.size, 64u);
@@ -171,6 +172,45 @@ TEST(ArchiveNextMember, HandsOutEachMemberAndMovesItsCursor) {
   EXPECT_EQ(walk(damaged, 0), "damage  @8+60 next 8\n");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "hdrtune: Error: lib.a: long name table is too small, (size = 1)\n");
+}
+
+// The member value says where its header stands and whether its data runs
+// past the archive's end, so that a walk needs nothing of the reader's own.
+// A size that takes the cursor out of reach is the reader's to report when
+// it reads on. Reading a member by its offset moves neither the cursor nor
+// the header it holds.
+TEST(ArchiveMemberValue, TellsWhereItStandsAndWhetherItsDataRunsPastTheEnd) {
+  auto walk = [](const std::string &bytes) {
+    PositionedFile file;
+    EXPECT_TRUE(open_temp_file(&file, bytes));
+    ArchiveState state;
+    EXPECT_TRUE(archive_start(&state, "lib.a", &file, 0));
+    ArchiveMember member;
+    std::string seen;
+    testing::internal::CaptureStderr();
+    std::uint64_t last = 0;
+    while (archive_next_member(&state, &member) == MemberRead::member) {
+      EXPECT_EQ(member.file, &file);
+      seen += std::string(member.name, member.name_length) + (member.data_past_end ? "+ " : "- ");
+      last = member.header_offset;
+      std::uint64_t cursor = state.next_header_offset;
+      ArHeader header = state.header;
+      ArchiveMember first;
+      EXPECT_TRUE(archive_member_at(&state, first_header_offset, &first));
+      EXPECT_EQ(std::string(first.name, first.name_length), "a.o");
+      EXPECT_EQ(state.next_header_offset, cursor) << "the cursor moved";
+      EXPECT_EQ(std::memcmp(&state.header, &header, sizeof header), 0) << "the header changed";
+    }
+    EXPECT_TRUE(archive_member_at(&state, last, &member));
+    seen += member.data_past_end ? "at+ " : "at- ";
+    archive_release(&state);
+    close_edited_file(&file);
+    return seen + testing::internal::GetCapturedStderr();
+  };
+  std::string a = ar_member("a.o/", "xy");
+  EXPECT_EQ(walk("!<arch>\n" + a + ar_header("b.o/", "64") + "cut"), "a.o- b.o+ at+ ");
+  EXPECT_EQ(walk("!<arch>\n" + a + ar_header("c.o/", "-2")),
+            "a.o- c.o- at+ hdrtune: Error: lib.a: failed to seek to next archive header\n");
 }
 
 TEST(DisplayName, ThreeFormsEachSizedExactly) {

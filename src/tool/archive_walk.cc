@@ -29,10 +29,10 @@ static MemberResult result_of(int status) {
 // cut short or the size is wrong, and what lies behind the size is not the
 // next member. The member's header is edited all the same; this says that
 // the archive is damaged there.
-static bool data_runs_past_end(const ArchiveState *state, const char *display_name,
+static bool data_runs_past_end(FailureSink &failures, const char *display_name,
                                const ArchiveMember &member) {
-  if (archive_holds(state, member.data_offset, member.stored_size)) return false;
-  fail(*state->failures, display_name, 0, "%s: member data runs past the end of the archive\n",
+  if (!member.data_past_end) return false;
+  fail(failures, display_name, 0, "%s: member data runs past the end of the archive\n",
        display_name);
   return true;
 }
@@ -49,47 +49,42 @@ static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, st
 // --skip-unmatched, with a line in a listing). The header must fit in the
 // member's own data: not in its pad byte, nor over the next member's header.
 static MemberResult edit_member_header(const RunOptions &options, const HeaderPlace &place,
-                                       PositionedFile *file, const ArchiveMember &member,
-                                       bool silent_pass_over) {
+                                       const ArchiveMember &member, bool silent_pass_over) {
   if ((silent_pass_over || options.pass_over_not_elf) &&
-      !starts_with_elf_magic(file, member.elf_offset, member.size)) {
+      !starts_with_elf_magic(member.file, member.elf_offset, member.size)) {
     ++options.reporter->counts.members_passed_over;
     if (!silent_pass_over && options.list) options.reporter->passed_over(place, "not ELF");
     return MemberResult::edited;
   }
   HeaderPlace header_place = place;
   header_place.offset = member.elf_offset;
-  return result_of(edit_object(options, header_place, file, member.size));
+  return result_of(edit_object(options, header_place, member.file, member.size));
 }
 
-static MemberResult edit_regular_member(const RunOptions &options, ArchiveState *outer,
-                                        const HeaderPlace &place, const ArchiveMember &member,
-                                        bool silent_pass_over) {
-  const char *display_name = place.display_name;
-  MemberResult result = edit_member_header(options, place, outer->file, member, silent_pass_over);
-  // The reader stepped past the data; a size that took it out of reach is
-  // reported when it reads on.
-  if (offset_reachable(outer->next_header_offset) &&
-      data_runs_past_end(outer, display_name, member))
+static MemberResult edit_regular_member(const RunOptions &options, const HeaderPlace &place,
+                                        const ArchiveMember &member, bool silent_pass_over) {
+  MemberResult result = edit_member_header(options, place, member, silent_pass_over);
+  // What lies past the data is not the next member: the walk ends.
+  if (data_runs_past_end(*options.reporter, place.display_name, member))
     return MemberResult::walk_ends;
   return result;
 }
 
+// Closing an archive that is not open does nothing.
 static void close_nested_archive(void *nested) {
-  archive_close_nested(static_cast<NestedArchive *>(nested));
+  archive_close_nested(static_cast<ArchiveState *>(nested));
 }
 
 // A member file that can't be opened ends the walk. Should another run hold
 // the member file's lock, the nested archive this run holds is closed before
 // waiting for it, and opened again when a later member needs it.
-static MemberResult edit_thin_member(const RunOptions &options, const ArchiveState *outer,
-                                     NestedArchive *nested, const ArchiveMember &member,
+static MemberResult edit_thin_member(const RunOptions &options, const char *archive,
+                                     ArchiveState *nested, const ArchiveMember &member,
                                      const HeaderPlace &place) {
-  char *member_path =
-      thin_member_path(outer->file_name, member.name, member.name_length, *outer->failures);
+  char *member_path = thin_member_path(archive, member.name, member.name_length, *options.reporter);
   if (!member_path) return MemberResult::walk_ends;
   LockWait wait;
-  if (nested->state.file) wait = {close_nested_archive, nested};
+  if (archive_is_open(nested)) wait = {close_nested_archive, nested};
   PathToEdit target;
   target.name = target.path = member_path;
   target.display_name = place.display_name;
@@ -102,16 +97,18 @@ static MemberResult edit_thin_member(const RunOptions &options, const ArchiveSta
 }
 
 // Opens (or keeps) the archive a reference points into and reads the member
-// there. False after the reader has said why not.
+// there. False after the reader has said why not, with *not_an_archive set
+// when the file there is no regular archive.
 static bool find_nested_member(const RunOptions &options, const ArchiveState *outer,
-                               NestedArchive *nested, const ArchiveMember &ref,
-                               ArchiveMember *member) {
+                               ArchiveState *nested, const ArchiveMember &ref,
+                               ArchiveMember *member, bool *not_an_archive) {
   char *nested_path =
-      thin_member_path(outer->file_name, ref.name, ref.name_length, *outer->failures);
+      thin_member_path(archive_path(outer), ref.name, ref.name_length, *options.reporter);
   if (!nested_path) return false;
-  bool switched = archive_switch_nested(nested, nested_path, file_access(options));
+  NestedOpen opened = archive_switch_nested(nested, nested_path, file_access(options));
   std::free(nested_path);
-  return switched && archive_member_at(&nested->state, ref.nested_offset, member);
+  *not_an_archive = opened == NestedOpen::not_an_archive;
+  return opened == NestedOpen::opened && archive_member_at(nested, ref.nested_offset, member);
 }
 
 // Names the reference that was left alone, with its offset, so that two
@@ -122,49 +119,51 @@ static void report_nested_not_edited(FailureSink &failures, const char *display_
        static_cast<unsigned long long>(offset), reason);
 }
 
-static void report_member_out_of_reach(const ArchiveState *nested, const char *display_name) {
-  const char *name = nested->file_name ? nested->file_name : "<corrupt>";
-  fail(*nested->failures, nested->file_name ? name : display_name, 0,
-       "%s: failed to seek to archive member\n", name);
+static void report_member_out_of_reach(FailureSink &failures, const ArchiveState *nested,
+                                       const char *display_name) {
+  const char *nested_path = archive_path(nested);
+  const char *name = nested_path ? nested_path : "<corrupt>";
+  fail(failures, nested_path ? name : display_name, 0, "%s: failed to seek to archive member\n",
+       name);
 }
 
 // Without the member's own header there is no telling what lies at its
 // offset, so nothing is written there.
-static void report_nested_not_found(const ArchiveState *outer, const NestedArchive *nested,
-                                    const ArchiveMember &ref, const char *display_name) {
+static void report_nested_not_found(FailureSink &failures, const ArchiveState *outer,
+                                    const ArchiveState *nested, const ArchiveMember &ref,
+                                    bool not_an_archive, const char *display_name) {
   std::uint64_t offset = ref.nested_offset;
-  if (!nested->state.file) {
+  if (!archive_is_open(nested)) {
     // The nested archive could not be opened, or is not a regular archive.
-    char *nested_path =
-        thin_member_path(outer->file_name, ref.name, ref.name_length, *outer->failures);
+    char *nested_path = thin_member_path(archive_path(outer), ref.name, ref.name_length, failures);
     if (!nested_path) return;
-    fail(*outer->failures, display_name, 0,
+    fail(failures, display_name, 0,
          "%s: member at offset %llu not edited: nested archive '%s' is not %s\n", display_name,
          static_cast<unsigned long long>(offset), nested_path,
-         nested->not_an_archive ? "a regular archive" : "readable");
+         not_an_archive ? "a regular archive" : "readable");
     std::free(nested_path);
     return;
   }
   // The reader has said why the header could not be read; when even its
   // offset was out of reach, so is the member's data.
   if (!offset_reachable(offset) || !offset_reachable(offset + ar_header_size))
-    report_member_out_of_reach(&nested->state, display_name);
-  report_nested_not_edited(*outer->failures, display_name, offset, "no valid member header there");
+    report_member_out_of_reach(failures, nested, display_name);
+  report_nested_not_edited(failures, display_name, offset, "no valid member header there");
 }
 
-static MemberResult edit_found_nested_member(const RunOptions &options, NestedArchive *nested,
+static MemberResult edit_found_nested_member(const RunOptions &options, const ArchiveState *nested,
                                              const ArchiveMember &member,
                                              const HeaderPlace &place) {
   const char *display_name = place.display_name;
   if (!offset_reachable(member.data_offset)) {
-    report_member_out_of_reach(&nested->state, display_name);
+    report_member_out_of_reach(*options.reporter, nested, display_name);
     report_nested_not_edited(*options.reporter, display_name, member.header_offset,
                              "its data is out of reach");
     return MemberResult::failed;
   }
-  MemberResult result = edit_member_header(options, place, nested->state.file, member, false);
+  MemberResult result = edit_member_header(options, place, member, false);
   // The thin archive's own walk is intact: it goes on with its next member.
-  if (data_runs_past_end(&nested->state, display_name, member)) return MemberResult::failed;
+  if (data_runs_past_end(*options.reporter, display_name, member)) return MemberResult::failed;
   return result;
 }
 
@@ -175,20 +174,23 @@ struct ArchiveWalk {
   const RunOptions &options;
   const HeaderPlace &place;  // the archive's
   bool silent_pass_over;
-  ArchiveState outer;
-  NestedArchive nested;
+  ArchiveState *outer;
+  ArchiveState *nested;
   NameBuffer display_name;
+  // The outer reader's path and kind, asked once: every member needs them.
+  const char *archive = nullptr;
+  bool is_thin = false;
 };
 
 // The member's display name, or null after a failure that ends the walk.
 static const char *member_display_name(ArchiveWalk *walk, const char *nested_archive,
                                        const ArchiveMember &member) {
-  const ArchiveState &outer = walk->outer;
+  const char *archive = walk->archive;
   Reporter &reporter = *walk->options.reporter;
   const char *name =
-      archive_display_name(&walk->display_name, outer.file_name, outer.is_thin || nested_archive,
+      archive_display_name(&walk->display_name, archive, walk->is_thin || nested_archive,
                            nested_archive, member.name, member.name_length, reporter);
-  if (!name) fail(reporter, outer.file_name, 0, "%s: bad archive file name\n", outer.file_name);
+  if (!name) fail(reporter, archive, 0, "%s: bad archive file name\n", archive);
   return name;
 }
 
@@ -197,24 +199,27 @@ static const char *member_display_name(ArchiveWalk *walk, const char *nested_arc
 // A member whose header could not be read there is named by the nested
 // archive's path from the thin archive's table.
 static MemberResult edit_nested_reference(ArchiveWalk *walk, const ArchiveMember &ref) {
-  const ArchiveState *outer = &walk->outer;
-  NestedArchive *nested = &walk->nested;
+  const ArchiveState *outer = walk->outer;
+  ArchiveState *nested = walk->nested;
   ArchiveMember member;
-  bool found = find_nested_member(walk->options, outer, nested, ref, &member);
+  bool not_an_archive = false;
+  bool found = find_nested_member(walk->options, outer, nested, ref, &member, &not_an_archive);
   // Interrupted while waiting for the nested archive's lock: the run stops.
   if (!found && pending_interrupt()) return MemberResult::walk_ends;
   const ArchiveMember &shown = found ? member : ref;
-  const char *nested_name = nested->state.file_name ? nested->state.file_name : "<corrupt>";
-  const char *display_name = member_display_name(walk, nested_name, shown);
+  const char *nested_path = archive_path(nested);
+  const char *display_name =
+      member_display_name(walk, nested_path ? nested_path : "<corrupt>", shown);
   if (!display_name) return MemberResult::walk_ends;
   HeaderPlace place = walk->place;
-  place.archive = outer->file_name;
-  place.nested_archive = place.file = nested->state.file_name;
+  place.archive = walk->archive;
+  place.nested_archive = place.file = nested_path;
   place.member = shown.name;
   place.member_length = shown.name_length;
   place.display_name = display_name;
   if (!found) {
-    report_nested_not_found(outer, nested, ref, display_name);
+    report_nested_not_found(*walk->options.reporter, outer, nested, ref, not_an_archive,
+                            display_name);
     return MemberResult::failed;
   }
   return edit_found_nested_member(walk->options, nested, member, place);
@@ -234,23 +239,25 @@ static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member
   const char *display_name = member_display_name(walk, nullptr, member);
   if (!display_name) return MemberResult::walk_ends;
   HeaderPlace place = walk->place;
-  place.archive = walk->outer.file_name;
+  place.archive = walk->archive;
   place.member = member.name;
   place.member_length = member.name_length;
   place.display_name = display_name;
   if (member.place == MemberPlace::own_file)
-    return edit_thin_member(walk->options, &walk->outer, &walk->nested, member, place);
-  return edit_regular_member(walk->options, &walk->outer, place, member, walk->silent_pass_over);
+    return edit_thin_member(walk->options, walk->archive, walk->nested, member, place);
+  return edit_regular_member(walk->options, place, member, walk->silent_pass_over);
 }
 
 static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
-  if (!archive_start(&walk->outer, walk->place.display_name, file, is_thin)) return 1;
+  if (!archive_start(walk->outer, walk->place.display_name, file, is_thin)) return 1;
+  walk->archive = archive_path(walk->outer);
+  walk->is_thin = archive_is_thin(walk->outer);
   int status = 0;
+  ArchiveMember member;  // made once: the reader fills it for every member
   for (;;) {
     // An interrupt stops the walk between two headers; the driver reports it.
     if (pending_interrupt()) return 1;
-    ArchiveMember member;
-    switch (archive_next_member(&walk->outer, &member)) {
+    switch (archive_next_member(walk->outer, &member)) {
       case MemberRead::member: break;
       case MemberRead::end: return status;
       case MemberRead::failed: return 1;
@@ -263,20 +270,23 @@ static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
 
 int edit_archive(const RunOptions &options, const HeaderPlace &place, PositionedFile *file,
                  bool is_thin, bool silent_pass_over) {
-  ArchiveWalk walk{options, place, silent_pass_over, {}, {}, {}};
-  walk.outer.failures = walk.nested.state.failures = options.reporter;
+  ArchiveWalk walk{options, place, silent_pass_over, nullptr, nullptr, {}};
   ++options.reporter->counts.archives;
-  int status = walk_members(&walk, file, is_thin);
-  archive_close_nested(&walk.nested);
-  status |= walk.nested.close_failed;
+  int status = 1;
+  walk.outer = archive_create(*options.reporter);
+  if (walk.outer) walk.nested = archive_create(*options.reporter);
+  if (walk.nested) {
+    status = walk_members(&walk, file, is_thin);
+    if (!archive_close_nested(walk.nested)) status = 1;
+  }
   // Another program that cut or grew the archive meanwhile took no lock: the
   // walk read what was there before, and may have written past a new end.
   if (file_size_changed(file)) {
     report_archive_changed(*options.reporter, place.display_name);
     status = 1;
   }
-  archive_release(&walk.nested.state);
-  archive_release(&walk.outer);
+  archive_destroy(walk.nested);
+  archive_destroy(walk.outer);
   std::free(walk.display_name.bytes);
   return status;
 }
