@@ -106,17 +106,19 @@ void show_version(const char *name) {
 // Stores one option's value; returns false after a keyword was refused.
 static bool apply_option(RunOptions *options, int code, const char *argument) {
   HeaderEditSettings &s = options->settings;
-  std::int32_t value;
+  Target target;
   switch (code) {
     case option_input_mach:
-      if ((value = lookup_machine(argument)) == -1) return false;
-      s.input_machine = value;
-      s.input_class = class_for_machine(value);
+      if (!lookup_target(argument, &target)) return false;
+      s.input_machine = target.e_machine;
+      s.input_class = target.elf_class;
+      s.input_data_encoding = target.data_encoding;
       return true;
     case option_output_mach:
-      if ((value = lookup_machine(argument)) == -1) return false;
-      s.output_machine = value;
-      s.output_class = class_for_machine(value);
+      if (!lookup_target(argument, &target)) return false;
+      s.output_machine = target.e_machine;
+      s.output_class = target.elf_class;
+      s.output_data_encoding = target.data_encoding;
       return true;
     case option_input_type: return (s.input_type = lookup_type(argument)) != -1;
     case option_output_type: return (s.output_type = lookup_type(argument)) != -1;

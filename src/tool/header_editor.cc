@@ -105,14 +105,23 @@ enum class Verdict { edit, unchanged, skipped, refused };
 // The input conditions, in their fixed order; the first that fails decides.
 // Without --input-mach each header is judged by the class its own machine
 // implies: a header that does not fit it is malformed, never skipped.
+// Retargeting to the machine the header already has is a no-op, unless a
+// type, OSABI, ABI version or flags change was asked for as well. A target
+// name's class and byte order must fit too: mipsel is not the machine of a
+// big-endian MIPS header.
+bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
+  bool fits_target = s.output_data_encoding == any_byte_order ||
+                     (s.output_data_encoding == header.data_encoding &&
+                      (s.output_class == either_class || s.output_class == header.elf_class));
+  return s.output_machine == header.e_machine && fits_target && s.output_type == -1 &&
+         s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
+}
+
 Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
-  // Retargeting to the machine the header already has is a no-op, unless a
-  // type, OSABI, ABI version or flags change was asked for as well. A check
-  // still leaves out a header that an input condition refuses: it is never
-  // "as wanted".
-  bool no_op = s.output_machine == header.e_machine && s.output_type == -1 &&
-               s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
+  // A check still leaves out a header that an input condition refuses: it
+  // is never "as wanted".
+  bool no_op = is_no_op(s, header);
   if (no_op && !options.check) return Verdict::unchanged;
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
@@ -123,6 +132,10 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
        class_given},
       {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, all,
        "output EI_CLASS", false},
+      {ListField::data_encoding, s.input_data_encoding, header.data_encoding, all, "input EI_DATA",
+       true},
+      {ListField::data_encoding, s.output_data_encoding, header.data_encoding, all,
+       "output EI_DATA", false},
       {ListField::machine, s.input_machine, header.e_machine, all, "e_machine", true},
       {ListField::type, s.input_type, header.e_type, all, "e_type", true},
       {ListField::osabi, s.input_osabi, header.osabi, all, "EI_OSABI", true},

@@ -97,6 +97,7 @@ void number_field(const char *name, std::uint64_t value) {
 const char *field_key(ListField field) {
   switch (field) {
     case ListField::elf_class: return "class";
+    case ListField::data_encoding: return "byte_order";
     case ListField::machine: return "machine";
     case ListField::type: return "type";
     case ListField::osabi: return "osabi";

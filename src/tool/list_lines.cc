@@ -36,6 +36,7 @@ ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine
 const char *field_name(ListField field) {
   switch (field) {
     case ListField::elf_class: return "class";
+    case ListField::data_encoding: return "byte order";
     case ListField::machine: return "machine";
     case ListField::type: return "type";
     case ListField::osabi: return "OSABI";
@@ -99,6 +100,8 @@ const char *value_name(ListField field, std::int64_t value, std::int32_t e_machi
   switch (field) {
     case ListField::elf_class:
       return value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr;
+    case ListField::data_encoding:
+      return value == ELFDATA2LSB ? "ELFDATA2LSB" : value == ELFDATA2MSB ? "ELFDATA2MSB" : nullptr;
     case ListField::machine: return machine_name(static_cast<std::int32_t>(value));
     case ListField::type: return type_name(static_cast<std::int32_t>(value));
     case ListField::osabi: return osabi_name(static_cast<std::int32_t>(value), e_machine);
@@ -123,6 +126,7 @@ void list_passed_over(const char *name, const char *why) {
 static std::int64_t header_value(const ElfHeader &header, ListField field) {
   switch (field) {
     case ListField::elf_class: return header.elf_class;
+    case ListField::data_encoding: return header.data_encoding;
     case ListField::machine: return header.e_machine;
     case ListField::type: return header.e_type;
     case ListField::osabi: return header.osabi;

@@ -10,7 +10,7 @@
 namespace hdrtune {
 
 // The fields an input condition checks, as a skip line names them.
-enum class ListField { elf_class, machine, type, osabi, abi_version, flags };
+enum class ListField { elf_class, data_encoding, machine, type, osabi, abi_version, flags };
 
 // The name a field's value goes by (an OSABI's as it is on e_machine), or
 // null when it has none. Every list line and record names values through

@@ -16,6 +16,9 @@ struct HeaderEditSettings {
   std::int32_t input_class = -1;
   std::int32_t output_machine = -1;
   std::int32_t output_class = either_class;
+  // The byte order a target name implies (EI_DATA), or any_byte_order.
+  std::int32_t input_data_encoding = any_byte_order;
+  std::int32_t output_data_encoding = any_byte_order;
   std::int32_t input_type = -1;
   std::int32_t output_type = -1;
   std::int32_t input_osabi = -1;

@@ -174,6 +174,37 @@ TEST(TargetNames, OneKeywordPerMachineNoneADigitsAlone) {
               std::string("hdrtune: Error: Unknown machine type: ") + refused + "\n");
 }
 
+// A target name gives its machine with the class and byte order it means;
+// a machine keyword leaves the byte order open. No alias hides a keyword,
+// and every alias's machine has one to be listed by.
+TEST(TargetNames, AliasesImplyClassAndByteOrder) {
+  Target t;
+  ASSERT_TRUE(lookup_target("MIPSEL", &t));
+  EXPECT_EQ(t.e_machine, 8);
+  EXPECT_EQ(t.elf_class, 1);
+  EXPECT_EQ(t.data_encoding, 1);
+  ASSERT_TRUE(lookup_target("ppc64le", &t));
+  EXPECT_EQ(t.e_machine, 21);
+  EXPECT_EQ(t.elf_class, 2);
+  EXPECT_EQ(t.data_encoding, 1);
+  ASSERT_TRUE(lookup_target("s390x", &t));
+  EXPECT_EQ(t.elf_class, 2);
+  EXPECT_EQ(t.data_encoding, 2);
+  ASSERT_TRUE(lookup_target("mips", &t));
+  EXPECT_EQ(t.elf_class, either_class);
+  EXPECT_EQ(t.data_encoding, any_byte_order);
+  ASSERT_TRUE(lookup_target("iamcu", &t));
+  EXPECT_EQ(t.elf_class, 1);
+  EXPECT_EQ(lookup_machine("amd64"), 62);
+  for (const TargetAlias &alias : target_aliases()) {
+    EXPECT_NE(machine_name(alias.e_machine), nullptr) << alias.name;
+    for (const KeywordRow &row : machine_keywords) EXPECT_NE(strcasecmp(alias.name, row.name), 0);
+    // The class an alias implies never contradicts the machine's own.
+    std::int32_t own = class_for_machine(alias.e_machine);
+    EXPECT_TRUE(own == either_class || own == alias.elf_class) << alias.name;
+  }
+}
+
 TEST(TargetNames, ListingNamesOsabisByTheHeadersMachine) {
   EXPECT_STREQ(osabi_name(3, 62), "Linux");
   EXPECT_STREQ(osabi_name(4, 62), "Hurd");
