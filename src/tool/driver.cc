@@ -15,6 +15,7 @@
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
 #include "support/diagnostics.h"
+#include "tool/flags_names.h"
 #include "tool/json_records.h"
 #include "tool/open_and_edit.h"
 #include "tool/target_names.h"
@@ -128,8 +129,10 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
       return (s.input_abi_version = lookup_abi_version(argument)) != -1;
     case option_output_abi_version:
       return (s.output_abi_version = lookup_abi_version(argument)) != -1;
-    case option_input_flags: return lookup_flags(argument, &s.input_flags);
-    case option_output_flags: return lookup_flags(argument, &s.output_flags);
+    case option_input_flags:
+      return lookup_flags_setting(argument, &s.input_flags, &s.input_flags_names);
+    case option_output_flags:
+      return lookup_flags_setting(argument, &s.output_flags, &s.output_flags_names);
     case option_check: options->check = true; return true;
     case option_json: options->json = true; return true;
     case option_dry_run: options->dry_run = true; return true;

@@ -8,10 +8,12 @@
 // written.
 #include "tool/header_editor.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "support/diagnostics.h"
 #include "support/elf_header.h"
+#include "tool/flags_names.h"
 #include "tool/json_records.h"
 #include "tool/list_lines.h"
 #include "tool/target_names.h"
@@ -114,7 +116,34 @@ bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
                      (s.output_data_encoding == header.data_encoding &&
                       (s.output_class == either_class || s.output_class == header.elf_class));
   return s.output_machine == header.e_machine && fits_target && s.output_type == -1 &&
-         s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
+         s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given &&
+         !s.output_flags_names;
+}
+
+// A flags setting the header's machine lacks: as a condition the header is
+// unmatched (and may be skipped), as an output it is refused.
+Verdict judge_flags_fields(const RunOptions &options, const char *display_name,
+                           const ElfHeader &header) {
+  const HeaderEditSettings &s = options.settings;
+  const FlagsSetting &missing =
+      s.input_flags_missing.text ? s.input_flags_missing : s.output_flags_missing;
+  if (!missing.text) return Verdict::edit;
+  char why[160];
+  int length = static_cast<int>(missing.length);
+  if (const char *machine = machine_name(header.e_machine))
+    std::snprintf(why, sizeof why, "%s has no flags field %.*s", machine, length, missing.text);
+  else
+    std::snprintf(why, sizeof why, "machine %d has no flags field %.*s", header.e_machine, length,
+                  missing.text);
+  bool is_input = s.input_flags_missing.text != nullptr;
+  if (is_input && options.skip_unmatched) {
+    ++run_counts.skipped;
+    if (options.list) list_skipped_because(display_name, why);
+    return Verdict::skipped;
+  }
+  report_error("%s: Unmatched %s: %s\n", display_name, is_input ? "e_flags" : "output e_flags",
+               why);
+  return Verdict::refused;
 }
 
 Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
@@ -155,6 +184,8 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
     report_unmatched(display_name, c);
     return Verdict::refused;
   }
+  Verdict fields = judge_flags_fields(options, display_name, header);
+  if (fields != Verdict::edit) return fields;
   return no_op ? Verdict::unchanged : Verdict::edit;
 }
 
@@ -218,7 +249,7 @@ int apply_and_write(const RunOptions &options, const char *display_name, Positio
 
 }  // namespace
 
-int edit_object(const RunOptions &options, const char *display_name, PositionedFile *file,
+int edit_object(const RunOptions &run_options, const char *display_name, PositionedFile *file,
                 std::uint64_t offset, std::uint64_t size_limit) {
   PlaceScope place;
   current_place.display_name = display_name;
@@ -228,6 +259,9 @@ int edit_object(const RunOptions &options, const char *display_name, PositionedF
   current_place.header = &header;
   ++run_counts.headers;
   if (!is_editable(display_name, header)) return 1;
+  RunOptions resolved;
+  const RunOptions &options = with_flags_resolved(run_options, header.e_machine, &resolved);
+  current_place.settings = &options.settings;
   Verdict verdict = judge_header(options, display_name, header);
   if (options.check && (verdict == Verdict::edit || verdict == Verdict::unchanged))
     return check_header(options, display_name, header);

@@ -16,6 +16,7 @@
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
 #include "support/diagnostics.h"
+#include "tool/flags_names.h"
 
 namespace hdrtune {
 
@@ -107,9 +108,35 @@ const char *field_key(ListField field) {
   return "";
 }
 
+// ,"fields":{"rvc":true,"float-abi":"double"},"other_bits":N: the names a
+// whole flags word holds on e_machine. Neither key is there for a machine
+// without named fields or for a part of a word compared under a mask, so
+// that the records of such headers read as they always have.
+void flags_fields(std::uint32_t flags, std::int32_t e_machine, std::uint32_t mask) {
+  DecodedFlags decoded;
+  if (mask != UINT32_MAX || !decode_flags(flags, e_machine, &decoded)) return;
+  json_literal(&record, ",\"fields\":{");
+  for (int i = 0; i < decoded.count; ++i) {
+    if (i > 0) json_literal(&record, ",");
+    json_literal(&record, "\"");
+    json_raw(&record, decoded.names[i].field);
+    json_literal(&record, "\":");
+    if (!decoded.names[i].value) {
+      json_literal(&record, "true");
+      continue;
+    }
+    json_literal(&record, "\"");
+    json_raw(&record, decoded.names[i].value);
+    json_literal(&record, "\"");
+  }
+  json_literal(&record, "},\"other_bits\":");
+  json_number(&record, decoded.other_bits);
+}
+
 // {"number":N,"name":"KEYWORD"}, the name null where the value has none;
-// an OSABI is named as it is on e_machine.
-void value_object(ListField field, std::int64_t value, std::int32_t e_machine) {
+// an OSABI is named as it is on e_machine, and flags get their fields.
+void value_object(ListField field, std::int64_t value, std::int32_t e_machine,
+                  std::uint32_t mask = UINT32_MAX) {
   json_literal(&record, "{\"number\":");
   json_number(&record, static_cast<std::uint64_t>(value));
   json_literal(&record, ",\"name\":");
@@ -121,6 +148,7 @@ void value_object(ListField field, std::int64_t value, std::int32_t e_machine) {
   } else {
     null_value();
   }
+  if (field == ListField::flags) flags_fields(static_cast<std::uint32_t>(value), e_machine, mask);
   json_literal(&record, "}");
 }
 
@@ -131,6 +159,10 @@ struct FieldValues {
   std::uint32_t flags;
   bool operator==(const FieldValues &) const = default;
 };
+
+const HeaderEditSettings &header_settings() {
+  return current_place.settings ? *current_place.settings : json_options->settings;
+}
 
 FieldValues values_of(const ElfHeader &header) {
   return {header.e_machine, header.e_type, header.osabi, header.abi_version, header.e_flags};
@@ -212,7 +244,7 @@ HeaderFieldsCache fields_cache;
 void header_fields(const ElfHeader &header, bool with_after) {
   number_field("offset", current_place.offset);
   FieldValues before = values_of(header);
-  FieldValues after = with_after ? values_after(header, json_options->settings) : before;
+  FieldValues after = with_after ? values_after(header, header_settings()) : before;
   HeaderFieldsCache &c = fields_cache;
   if (c.elf_class == header.elf_class && c.data_encoding == header.data_encoding &&
       c.before == before && c.after == after && c.with_after == with_after) {
@@ -245,7 +277,7 @@ void header_fields(const ElfHeader &header, bool with_after) {
 // The output values the header does not hold, as a check names them.
 void differ_field(const ElfHeader &header) {
   FieldValues found = values_of(header);
-  FieldValues wanted = values_after(header, json_options->settings);
+  FieldValues wanted = values_after(header, header_settings());
   const struct {
     const char *name;
     bool differs;
@@ -387,7 +419,7 @@ void json_header_record(HeaderResult result, const char *display_name, const Ski
     std::int32_t machine = header ? header->e_machine : 0;
     value_object(skip->field, skip->found, machine);
     json_literal(&record, ",\"wanted\":");
-    value_object(skip->field, skip->wanted, machine);
+    value_object(skip->field, skip->wanted, machine, skip->mask);
     json_literal(&record, ",\"mask\":");
     if (skip->field == ListField::flags && skip->mask != UINT32_MAX)
       json_number(&record, skip->mask);

@@ -28,6 +28,9 @@ struct HeaderPlace {
   const char *display_name = nullptr;
   std::uint64_t offset = 0;           // of the header in `file`
   const ElfHeader *header = nullptr;  // once read
+  // The settings the header is judged by, flags given by name resolved for
+  // its machine; null until then.
+  const HeaderEditSettings *settings = nullptr;
 };
 
 extern HeaderPlace current_place;

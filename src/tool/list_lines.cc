@@ -10,6 +10,7 @@
 
 #include "runtime/char_class.h"
 #include "runtime/standard_output.h"
+#include "tool/flags_names.h"
 #include "tool/json_records.h"
 
 namespace hdrtune {
@@ -17,17 +18,23 @@ namespace hdrtune {
 namespace {
 
 struct ValueText {
-  char text[24];
+  char text[288];
 };
 
-// A value as a listing shows it; an OSABI is named as it is on e_machine.
-ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine) {
+// A value as a listing shows it; an OSABI is named as it is on e_machine,
+// and a whole flags word by the names it holds there. Flags compared under
+// a mask are a part of a word and shown as a number only.
+ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine,
+                     std::uint32_t mask = UINT32_MAX) {
   const char *keyword = value_name(field, value, e_machine);
   ValueText v = {};
   if (keyword)
     std::strncpy(v.text, keyword, sizeof v.text - 1);
   else if (field == ListField::flags)
-    std::snprintf(v.text, sizeof v.text, "0x%" PRIx64, value);
+    std::snprintf(v.text, sizeof v.text, "0x%" PRIx64 "%s", value,
+                  mask == UINT32_MAX
+                      ? decoded_flags_text(static_cast<std::uint32_t>(value), e_machine).text
+                      : "");
   else
     std::snprintf(v.text, sizeof v.text, "%" PRId64, value);
   return v;
@@ -146,7 +153,7 @@ void list_skipped(const char *name, const ElfHeader &header, ListField field, st
   print_name(name);
   out_texts({"skipped (", field_name(field), " ",
              value_text(field, header_value(header, field), machine).text, ", wanted ",
-             value_text(field, wanted, machine).text});
+             value_text(field, wanted, machine, mask).text});
   print_mask(field, mask, ", ", "");
   out_text(")\n");
 }
@@ -162,7 +169,7 @@ void list_current_values(const char *name, const ElfHeader &header) {
              value_text(ListField::osabi, header.osabi, header.e_machine).text});
   if (header.abi_version != 0) out_printf(", ABI version %d", header.abi_version);
   if (header.e_flags != 0)
-    out_texts({", flags ", value_text(ListField::flags, header.e_flags, 0).text});
+    out_texts({", flags ", value_text(ListField::flags, header.e_flags, header.e_machine).text});
   out_text("\n");
 }
 
@@ -190,15 +197,24 @@ void list_differences(const char *name, const ElfHeader &header, const HeaderEdi
   OutputFields fields = output_fields(header, s);
   for (const OutputField &f : fields.rows) {
     if (f.wanted == -1 || f.wanted == f.found) continue;
-    // A flags value asked under a mask is shown as asked, with its mask.
-    std::int64_t wanted = f.field == ListField::flags ? s.output_flags.value : f.wanted;
+    // A flags value asked under a mask is shown as asked, with its mask;
+    // one asked by name as the whole word it would make, decoded.
+    bool as_asked = f.field == ListField::flags && !s.output_flags_names;
+    std::int64_t wanted = as_asked ? s.output_flags.value : f.wanted;
+    std::uint32_t mask = as_asked ? f.mask : UINT32_MAX;
     out_texts({separator, field_name(f.field), " ",
                value_text(f.field, f.found, fields.old_machine).text, ", wanted ",
-               value_text(f.field, wanted, fields.new_machine).text});
-    print_mask(f.field, f.mask, " (", ")");
+               value_text(f.field, wanted, fields.new_machine, mask).text});
+    print_mask(f.field, mask, " (", ")");
     separator = "; ";
   }
   out_text("\n");
+}
+
+void list_skipped_because(const char *name, const char *why) {
+  if (json_records_on()) return json_header_record(HeaderResult::skipped, name, nullptr, why);
+  print_name(name);
+  out_texts({"skipped (", why, ")\n"});
 }
 
 void list_as_wanted(const char *name) {

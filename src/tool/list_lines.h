@@ -45,6 +45,8 @@ void list_passed_over(const char *name, const char *why);
 // flags compared under one.
 void list_skipped(const char *name, const ElfHeader &header, ListField field, std::int64_t wanted,
                   std::uint32_t mask);
+// NAME: skipped (WHY), for a condition no single value states.
+void list_skipped_because(const char *name, const char *why);
 // NAME: machine M, type T, OSABI O[, ABI version V][, flags F], the last two
 // where they are not 0
 void list_current_values(const char *name, const ElfHeader &header);

@@ -103,15 +103,18 @@ static bool read_flags_number(const char *text, const char **end, std::uint32_t 
   return c != text;
 }
 
-bool lookup_flags(const char *text, MaskedFlags *flags) {
+bool parse_flags_number(const char *text, MaskedFlags *flags) {
   std::uint32_t value = 0, mask = UINT32_MAX;
   const char *end = text;
   bool valid = read_flags_number(text, &end, &value);
   if (valid && *end == '/') valid = read_flags_number(end + 1, &end, &mask);
-  if (valid && *end == '\0' && (value & ~mask) == 0) {
-    *flags = {true, value, mask};
-    return true;
-  }
+  if (!valid || *end != '\0' || (value & ~mask) != 0) return false;
+  *flags = {true, value, mask};
+  return true;
+}
+
+bool lookup_flags(const char *text, MaskedFlags *flags) {
+  if (parse_flags_number(text, flags)) return true;
   report_error("Unknown flags: %s\n", text);
   return false;
 }
