@@ -45,7 +45,8 @@ struct PlaceScope {
 
 // What the run met, for the summary and the closing count of a check.
 struct RunCounts {
-  std::uint64_t files = 0;  // opened, or looked at in a tree
+  std::uint64_t files = 0;          // opened, or looked at in a tree
+  std::uint64_t files_checked = 0;  // that held a header a check compared
   std::uint64_t archives = 0;
   std::uint64_t members = 0;
   std::uint64_t headers = 0;  // read whole and judged
@@ -60,6 +61,19 @@ struct RunCounts {
 };
 
 extern RunCounts run_counts;
+
+// The counts before a file is edited, so that afterwards it can be counted
+// as a file that held checked headers.
+struct FileCheckMark {
+  std::uint64_t checked = run_counts.checked;
+  std::uint64_t files_checked = run_counts.files_checked;
+};
+// Counts the file edited since `mark` when a header was checked in it,
+// unless a file it refers to (a thin archive's member) was counted instead.
+inline void count_checked_file(const FileCheckMark &mark) {
+  if (run_counts.checked > mark.checked && run_counts.files_checked == mark.files_checked)
+    ++run_counts.files_checked;
+}
 
 // From here on, list lines and error lines are written as records.
 void start_json_records(const RunOptions &options);

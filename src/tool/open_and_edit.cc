@@ -148,9 +148,11 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
     close_edited_file(&file);
     return EditOutcome::not_opened;
   }
+  FileCheckMark mark;
   int status = target.role == PathRole::operand
                    ? edit_operand(options, target.display_name, &file)
                    : edit_member_file(options, target.display_name, &file);
+  count_checked_file(mark);
   status |= close_edited_file(&file);
   return status == 0 ? EditOutcome::edited : EditOutcome::failed;
 }
