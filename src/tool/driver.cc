@@ -124,7 +124,8 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case option_input_type: return (s.input_type = lookup_type(argument)) != -1;
     case option_output_type: return (s.output_type = lookup_type(argument)) != -1;
     case option_input_osabi: return (s.input_osabi = lookup_osabi(argument)) != -1;
-    case option_output_osabi: return (s.output_osabi = lookup_osabi(argument)) != -1;
+    case option_output_osabi:
+      return lookup_osabi_row(argument, &s.output_osabi, &s.output_osabi_machine);
     case option_input_abi_version:
       return (s.input_abi_version = lookup_abi_version(argument)) != -1;
     case option_output_abi_version:

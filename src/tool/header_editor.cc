@@ -146,6 +146,21 @@ Verdict judge_flags_fields(const RunOptions &options, const char *display_name,
   return Verdict::refused;
 }
 
+// An OSABI from 64 to 254 means something else on every machine: one that
+// belongs to a machine is refused for a header that will be of another.
+bool is_osabi_of_another_machine(const char *display_name, const HeaderEditSettings &s,
+                                 const ElfHeader &header) {
+  std::int32_t machine = s.output_machine != -1 ? s.output_machine : header.e_machine;
+  if (s.output_osabi_machine == any_machine || s.output_osabi_machine == machine) return false;
+  const char *name = machine_name(machine);
+  char number[16];
+  std::snprintf(number, sizeof number, "%d", machine);
+  report_error("%s: Unmatched output EI_OSABI: %s belongs to %s, not %s\n", display_name,
+               osabi_name(s.output_osabi, s.output_osabi_machine),
+               machine_name(s.output_osabi_machine), name ? name : number);
+  return true;
+}
+
 Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
   // A check still leaves out a header that an input condition refuses: it
@@ -186,6 +201,7 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
   }
   Verdict fields = judge_flags_fields(options, display_name, header);
   if (fields != Verdict::edit) return fields;
+  if (is_osabi_of_another_machine(display_name, s, header)) return Verdict::refused;
   return no_op ? Verdict::unchanged : Verdict::edit;
 }
 

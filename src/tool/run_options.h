@@ -30,6 +30,8 @@ struct HeaderEditSettings {
   std::int32_t output_type = -1;
   std::int32_t input_osabi = -1;
   std::int32_t output_osabi = -1;
+  // The machine an output OSABI from 64 to 254 belongs to, or any_machine.
+  std::int32_t output_osabi_machine = any_machine;
   std::int32_t input_abi_version = -1;
   std::int32_t output_abi_version = -1;
   MaskedFlags input_flags;

@@ -62,6 +62,17 @@ std::int32_t lookup_keyword(const KeywordTable &table, const char *keyword) {
   return -1;
 }
 
+bool lookup_osabi_row(const char *keyword, std::int32_t *osabi, std::int32_t *e_machine) {
+  const KeywordRow *row = find_keyword(osabi_keywords, keyword);
+  if (!row) {
+    report_error("Unknown %s: %s\n", osabi_keywords.what, keyword);
+    return false;
+  }
+  *osabi = row->value;
+  *e_machine = row->machine;
+  return true;
+}
+
 std::int32_t lookup_abi_version(const char *text) {
   std::int32_t value = 0;
   const char *c = text;

@@ -80,6 +80,10 @@ inline std::int32_t lookup_osabi(const char *keyword) {
   return lookup_keyword(osabi_keywords, keyword);
 }
 
+// An OSABI keyword's value and the machine it belongs to (any_machine for
+// most); false after reporting it as unknown.
+bool lookup_osabi_row(const char *keyword, std::int32_t *osabi, std::int32_t *e_machine);
+
 // An ABI version: a decimal number from 0 to 255 in digits only, or -1
 // after reporting it as unknown, as a keyword would be.
 std::int32_t lookup_abi_version(const char *text);
