@@ -104,30 +104,67 @@ void show_version(const char *name) {
   std::exit(0);
 }
 
+// The alternatives an input option's argument may give, and the single
+// setting they stand in for.
+static InputChoices *choices_for(HeaderEditSettings *s, ChoiceField field) {
+  switch (field) {
+    case ChoiceField::machine: return &s->input_machine_choices;
+    case ChoiceField::type: return &s->input_type_choices;
+    case ChoiceField::osabi: return &s->input_osabi_choices;
+    case ChoiceField::abi_version: return &s->input_abi_version_choices;
+  }
+  return nullptr;
+}
+
+// An input condition: one keyword, or alternatives separated by commas (no
+// keyword holds one). The option given last wins, whichever form it has.
+static bool apply_input_option(HeaderEditSettings *s, int code, const char *argument) {
+  ChoiceField field = code == option_input_mach    ? ChoiceField::machine
+                      : code == option_input_type  ? ChoiceField::type
+                      : code == option_input_osabi ? ChoiceField::osabi
+                                                   : ChoiceField::abi_version;
+  std::int32_t *single[] = {&s->input_machine, &s->input_type, &s->input_osabi,
+                            &s->input_abi_version};
+  std::int32_t *value = single[static_cast<int>(field)];
+  *choices_for(s, field) = {};
+  if (field == ChoiceField::machine) {
+    s->input_class = -1;
+    s->input_data_encoding = any_byte_order;
+  }
+  *value = -1;
+  if (std::strchr(argument, ','))
+    return lookup_input_choices(field, argument, choices_for(s, field));
+  Target target;
+  if (field != ChoiceField::machine) {
+    std::int32_t (*lookups[])(const char *) = {nullptr, lookup_type, lookup_osabi,
+                                               lookup_abi_version};
+    return (*value = lookups[static_cast<int>(field)](argument)) != -1;
+  }
+  if (!lookup_target(argument, &target)) return false;
+  *value = target.e_machine;
+  s->input_class = target.elf_class;
+  s->input_data_encoding = target.data_encoding;
+  return true;
+}
+
 // Stores one option's value; returns false after a keyword was refused.
 static bool apply_option(RunOptions *options, int code, const char *argument) {
   HeaderEditSettings &s = options->settings;
   Target target;
   switch (code) {
     case option_input_mach:
-      if (!lookup_target(argument, &target)) return false;
-      s.input_machine = target.e_machine;
-      s.input_class = target.elf_class;
-      s.input_data_encoding = target.data_encoding;
-      return true;
+    case option_input_type:
+    case option_input_osabi:
+    case option_input_abi_version: return apply_input_option(&s, code, argument);
     case option_output_mach:
       if (!lookup_target(argument, &target)) return false;
       s.output_machine = target.e_machine;
       s.output_class = target.elf_class;
       s.output_data_encoding = target.data_encoding;
       return true;
-    case option_input_type: return (s.input_type = lookup_type(argument)) != -1;
     case option_output_type: return (s.output_type = lookup_type(argument)) != -1;
-    case option_input_osabi: return (s.input_osabi = lookup_osabi(argument)) != -1;
     case option_output_osabi:
       return lookup_osabi_row(argument, &s.output_osabi, &s.output_osabi_machine);
-    case option_input_abi_version:
-      return (s.input_abi_version = lookup_abi_version(argument)) != -1;
     case option_output_abi_version:
       return (s.output_abi_version = lookup_abi_version(argument)) != -1;
     case option_input_flags:

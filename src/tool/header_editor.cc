@@ -120,6 +120,36 @@ bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
          !s.output_flags_names;
 }
 
+// An input condition given as alternatives: the header must meet one.
+Verdict judge_input_choices(const RunOptions &options, const char *display_name,
+                            const ElfHeader &header) {
+  const HeaderEditSettings &s = options.settings;
+  const struct {
+    ChoiceField choice;
+    const InputChoices &choices;
+    ListField field;
+    const char *elf_name;
+  } conditions[] = {
+      {ChoiceField::machine, s.input_machine_choices, ListField::machine, "e_machine"},
+      {ChoiceField::type, s.input_type_choices, ListField::type, "e_type"},
+      {ChoiceField::osabi, s.input_osabi_choices, ListField::osabi, "EI_OSABI"},
+      {ChoiceField::abi_version, s.input_abi_version_choices, ListField::abi_version,
+       "EI_ABIVERSION"},
+  };
+  for (const auto &c : conditions) {
+    if (meets_any_choice(c.choice, c.choices, header)) continue;
+    if (options.skip_unmatched) {
+      ++run_counts.skipped;
+      if (options.list) list_skipped_choice(display_name, header, c.field, c.choices.text);
+      return Verdict::skipped;
+    }
+    report_error("%s: Unmatched %s: %d is not one of %s\n", display_name, c.elf_name,
+                 static_cast<int>(list_field_value(header, c.field)), c.choices.text);
+    return Verdict::refused;
+  }
+  return Verdict::edit;
+}
+
 // A flags setting the header's machine lacks: as a condition the header is
 // unmatched (and may be skipped), as an output it is refused.
 Verdict judge_flags_fields(const RunOptions &options, const char *display_name,
@@ -199,6 +229,8 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
     report_unmatched(display_name, c);
     return Verdict::refused;
   }
+  Verdict choices = judge_input_choices(options, display_name, header);
+  if (choices != Verdict::edit) return choices;
   Verdict fields = judge_flags_fields(options, display_name, header);
   if (fields != Verdict::edit) return fields;
   if (is_osabi_of_another_machine(display_name, s, header)) return Verdict::refused;

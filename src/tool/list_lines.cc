@@ -130,7 +130,7 @@ void list_passed_over(const char *name, const char *why) {
   out_texts({"passed over (", why, ")\n"});
 }
 
-static std::int64_t header_value(const ElfHeader &header, ListField field) {
+std::int64_t list_field_value(const ElfHeader &header, ListField field) {
   switch (field) {
     case ListField::elf_class: return header.elf_class;
     case ListField::data_encoding: return header.data_encoding;
@@ -146,13 +146,13 @@ static std::int64_t header_value(const ElfHeader &header, ListField field) {
 void list_skipped(const char *name, const ElfHeader &header, ListField field, std::int64_t wanted,
                   std::uint32_t mask) {
   if (json_records_on()) {
-    SkipCondition skip = {field, header_value(header, field), wanted, mask};
+    SkipCondition skip = {field, list_field_value(header, field), wanted, mask};
     return json_header_record(HeaderResult::skipped, name, &skip);
   }
   std::int32_t machine = header.e_machine;
   print_name(name);
   out_texts({"skipped (", field_name(field), " ",
-             value_text(field, header_value(header, field), machine).text, ", wanted ",
+             value_text(field, list_field_value(header, field), machine).text, ", wanted ",
              value_text(field, wanted, machine, mask).text});
   print_mask(field, mask, ", ", "");
   out_text(")\n");
@@ -209,6 +209,18 @@ void list_differences(const char *name, const ElfHeader &header, const HeaderEdi
     separator = "; ";
   }
   out_text("\n");
+}
+
+void list_skipped_choice(const char *name, const ElfHeader &header, ListField field,
+                         const char *text) {
+  // Room for the most alternatives an option takes, each as long as a
+  // keyword can be.
+  char why[1400];
+  int length = std::snprintf(
+      why, sizeof why, "%s %s, wanted one of %s", field_name(field),
+      value_text(field, list_field_value(header, field), header.e_machine).text, text);
+  if (length >= static_cast<int>(sizeof why)) std::strcpy(why + sizeof why - 4, "...");
+  list_skipped_because(name, why);
 }
 
 void list_skipped_because(const char *name, const char *why) {

@@ -45,6 +45,11 @@ void list_passed_over(const char *name, const char *why);
 // flags compared under one.
 void list_skipped(const char *name, const ElfHeader &header, ListField field, std::int64_t wanted,
                   std::uint32_t mask);
+// NAME: skipped (FIELD FOUND, wanted one of TEXT), for alternatives.
+void list_skipped_choice(const char *name, const ElfHeader &header, ListField field,
+                         const char *text);
+// The value of a field of the header.
+std::int64_t list_field_value(const ElfHeader &header, ListField field);
 // NAME: skipped (WHY), for a condition no single value states.
 void list_skipped_because(const char *name, const char *why);
 // NAME: machine M, type T, OSABI O[, ABI version V][, flags F], the last two

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "support/files.h"
+#include "tool/input_choices.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
@@ -43,6 +44,12 @@ struct HeaderEditSettings {
   const char *output_flags_names = nullptr;
   FlagsSetting input_flags_missing;
   FlagsSetting output_flags_missing;
+  // Input conditions given as alternatives; the single settings above are
+  // then -1.
+  InputChoices input_machine_choices;
+  InputChoices input_type_choices;
+  InputChoices input_osabi_choices;
+  InputChoices input_abi_version_choices;
 };
 
 // Built once by the driver from the command line and passed down.
