@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Bash completion for hdrtune: options, the keywords after each option, files
-# and directories (and nothing but those after "--"). An ABI version and a
-# flags word are numbers: nothing is offered for them.
+# and directories (and nothing but those after "--"). An ABI version is a
+# number: nothing is offered for it; a flags option gets the settings by name.
 
 # BEGIN machines
 _hdrtune_machines="
@@ -36,12 +36,32 @@ _hdrtune_types="
   rel exec dyn none
 "
 # END types
+# BEGIN flags
+_hdrtune_flags="
+  rvc no-rvc float-abi=soft float-abi=single float-abi=double float-abi=quad rve no-rve
+  tso no-tso eabi=0 eabi=1 eabi=2 eabi=3 eabi=4 eabi=5 float-abi=hard soft-float
+  no-soft-float vfp-float no-vfp-float be8 no-be8 noreorder no-noreorder pic no-pic cpic
+  no-cpic xgot no-xgot n32 no-n32 32bitmode no-32bitmode fp64 no-fp64 nan2008 no-nan2008
+  abi=o32 abi=o64 abi=eabi32 abi=eabi64 micromips no-micromips mips16 no-mips16 mdmx
+  no-mdmx arch=mips1 arch=mips2 arch=mips3 arch=mips4 arch=mips5 arch=mips32 arch=mips64
+  arch=mips32r2 arch=mips64r2 arch=mips32r6 arch=mips64r6 abi=0 abi=1 abi=2 emb no-emb
+  relocatable no-relocatable relocatable-lib no-relocatable-lib obj-abi=v0 obj-abi=v1
+  memory-model=tso memory-model=pso memory-model=rmo sun-us1 no-sun-us1 hal-r1 no-hal-r1
+  sun-us3 no-sun-us3 arch=1.0 arch=1.1 arch=2.0 trapnil no-trapnil ext no-ext lsb no-lsb
+  wide no-wide no-kabp no-no-kabp lazyswap no-lazyswap mach=unknown mach=sh1 mach=sh2
+  mach=sh3 mach=sh-dsp mach=sh3-dsp mach=sh4al-dsp mach=sh3e mach=sh4 mach=sh2e mach=sh4a
+  mach=sh2a mach=sh4-nofpu mach=sh4a-nofpu mach=sh4-nommu-nofpu mach=sh2a-nofpu
+  mach=sh3-nommu mach=sh2a-sh4-nofpu mach=sh2a-sh3-nofpu mach=sh2a-sh4 mach=sh2a-sh3e
+  32bit no-32bit canrelax no-canrelax
+"
+# END flags
 
 _hdrtune_keywords() {
   case $1 in
     --input-mach | --output-mach) echo "$_hdrtune_machines" ;;
     --input-type | --output-type) echo "$_hdrtune_types" ;;
     --input-osabi | --output-osabi) echo "$_hdrtune_osabis" ;;
+    --input-flags | --output-flags) echo "$_hdrtune_flags" ;;
   esac
 }
 

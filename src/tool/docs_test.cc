@@ -90,7 +90,7 @@ TEST(Docs, KeywordListsAreTheTablesOwn) {
     ASSERT_TRUE(with_keyword_lists(text, d.kind, &rewritten)) << d.path;
     EXPECT_EQ(rewritten, text) << d.path << " differs from the tables";
     // Every list is there to be checked: machines, OSABIs and types at least.
-    for (const char *list : {"BEGIN machines", "BEGIN osabis", "BEGIN types"})
+    for (const char *list : {"BEGIN machines", "BEGIN osabis", "BEGIN types", "BEGIN flags"})
       EXPECT_NE(text.find(list), std::string::npos) << d.path << " lacks " << list;
   }
 }

@@ -3,9 +3,12 @@
 // completions, written from the tool's own tables.
 #include "tool/keyword_lists.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "tool/flags_names.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
@@ -94,11 +97,60 @@ std::string filled(const std::vector<std::string> &entries, const char *separato
   return text + line + "\n";
 }
 
+std::string hex_text(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%x", value);
+  return text;
+}
+
+// The manual page's fields of one machine's flags word, one paragraph a
+// machine: "rvc (0x1); float-abi (mask 0x6): soft (0x0), single (0x2)".
+std::vector<std::string> flags_paragraphs() {
+  std::vector<std::string> paragraphs;
+  std::int32_t machine = -1;
+  const char *field = "";
+  for (const FlagsName &row : flags_names()) {
+    bool same_field = row.e_machine == machine && std::strcmp(row.field, field) == 0;
+    if (row.e_machine != machine)
+      paragraphs.push_back(".TP\n.B " + roff_text(machine_name(row.e_machine)) + "\n");
+    std::string &text = paragraphs.back();
+    if (row.value[0] == '\0') {
+      text += std::string(text.back() == '\n' ? "" : ";\n") + roff_text(row.field) + " (" +
+              hex_text(row.bits) + ")";
+    } else if (same_field) {
+      text += ", " + roff_text(row.value) + " (" + hex_text(row.bits) + ")";
+    } else {
+      text += std::string(text.back() == '\n' ? "" : ";\n") + roff_text(row.field) + " (mask " +
+              hex_text(row.mask) + "): " + roff_text(row.value) + " (" + hex_text(row.bits) + ")";
+    }
+    machine = row.e_machine;
+    field = row.field;
+  }
+  for (std::string &text : paragraphs) text += "\n";
+  return paragraphs;
+}
+
+// The settings a completion offers: FIELD=VALUE, NAME and no-NAME, each once.
+std::vector<std::string> flags_settings() {
+  std::vector<std::string> words;
+  for (const FlagsName &row : flags_names()) {
+    std::vector<std::string> forms;
+    if (row.value[0])
+      forms = {std::string(row.field) + "=" + row.value};
+    else
+      forms = {row.field, std::string("no-") + row.field};
+    for (const std::string &form : forms)
+      if (std::find(words.begin(), words.end(), form) == words.end()) words.push_back(form);
+  }
+  return words;
+}
+
 std::vector<std::string> entries_of(const std::string &list, bool with_values) {
   if (list == "machines") return machine_entries(with_values);
   if (list == "osabis") return osabi_entries(with_values);
   if (list == "types") return type_entries(with_values);
   if (list == "aliases") return alias_entries();
+  if (list == "flags") return with_values ? flags_paragraphs() : flags_settings();
   return {};
 }
 
@@ -111,6 +163,11 @@ bool list_text(const std::string &list, DocumentKind kind, std::string *text) {
     std::string body;
     if (list == "aliases") {
       for (const std::string &entry : entries) body += ".TP\n.B " + roff_text(entry) + "\n";
+      *text = body;
+      return true;
+    }
+    if (list == "flags") {
+      for (const std::string &entry : entries) body += entry;
       *text = body;
       return true;
     }
