@@ -104,9 +104,6 @@ std::int32_t any_class_as_any(std::int32_t selector) {
 
 enum class Verdict { edit, unchanged, skipped, refused };
 
-// The input conditions, in their fixed order; the first that fails decides.
-// Without --input-mach each header is judged by the class its own machine
-// implies: a header that does not fit it is malformed, never skipped.
 // Retargeting to the machine the header already has is a no-op, unless a
 // type, OSABI, ABI version or flags change was asked for as well. A target
 // name's class and byte order must fit too: mipsel is not the machine of a
@@ -191,17 +188,32 @@ bool is_osabi_of_another_machine(const char *display_name, const HeaderEditSetti
   return true;
 }
 
-Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
-  const HeaderEditSettings &s = options.settings;
-  // A check still leaves out a header that an input condition refuses: it
-  // is never "as wanted".
-  bool no_op = is_no_op(s, header);
-  if (no_op && !options.check) return Verdict::unchanged;
+// The conditions no single value states, after those that one does: input
+// alternatives, then flags fields the machine lacks, then an OSABI of
+// another machine.
+Verdict judge_beyond_values(const RunOptions &options, const char *display_name,
+                            const ElfHeader &header) {
+  Verdict verdict = judge_input_choices(options, display_name, header);
+  if (verdict == Verdict::edit) verdict = judge_flags_fields(options, display_name, header);
+  if (verdict == Verdict::edit &&
+      is_osabi_of_another_machine(display_name, options.settings, header))
+    verdict = Verdict::refused;
+  return verdict;
+}
+
+// The input conditions, in their fixed order. Without --input-mach each
+// header is judged by the class its own machine implies: a header that does
+// not fit it is malformed, never skipped.
+struct Conditions {
+  Condition rows[9];
+};
+
+Conditions conditions_for(const HeaderEditSettings &s, const ElfHeader &header) {
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
   constexpr std::uint32_t all = UINT32_MAX;
   const MaskedFlags &flags = s.input_flags;
-  const Condition conditions[] = {
+  return {{
       {ListField::elf_class, any_class_as_any(input_class), header.elf_class, all, "input EI_CLASS",
        class_given},
       {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, all,
@@ -216,8 +228,17 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
       {ListField::abi_version, s.input_abi_version, header.abi_version, all, "EI_ABIVERSION", true},
       {ListField::flags, flags.given ? std::int64_t{flags.value} : -1, header.e_flags, flags.mask,
        "e_flags", true},
-  };
-  for (const Condition &c : conditions) {
+  }};
+}
+
+// The first condition that fails decides.
+Verdict judge_header(const RunOptions &options, const char *display_name, const ElfHeader &header) {
+  // A check still leaves out a header that an input condition refuses: it
+  // is never "as wanted".
+  bool no_op = is_no_op(options.settings, header);
+  if (no_op && !options.check) return Verdict::unchanged;
+  const Conditions conditions = conditions_for(options.settings, header);
+  for (const Condition &c : conditions.rows) {
     if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
     // What a real run would leave unchanged, a check does not call malformed.
     if (no_op && !c.skippable) continue;
@@ -229,11 +250,8 @@ Verdict judge_header(const RunOptions &options, const char *display_name, const 
     report_unmatched(display_name, c);
     return Verdict::refused;
   }
-  Verdict choices = judge_input_choices(options, display_name, header);
-  if (choices != Verdict::edit) return choices;
-  Verdict fields = judge_flags_fields(options, display_name, header);
-  if (fields != Verdict::edit) return fields;
-  if (is_osabi_of_another_machine(display_name, s, header)) return Verdict::refused;
+  Verdict verdict = judge_beyond_values(options, display_name, header);
+  if (verdict != Verdict::edit) return verdict;
   return no_op ? Verdict::unchanged : Verdict::edit;
 }
 

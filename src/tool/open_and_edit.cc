@@ -161,7 +161,9 @@ int edit_tree_file(const RunOptions &options, const char *display_name, Position
   PlaceScope place;
   current_place.file = current_place.display_name = display_name;
   int status = 1;
+  FileCheckMark mark;
   if (is_locked(options, file, {})) status = edit_locked_tree_file(options, display_name, file);
+  count_checked_file(mark);
   return status | close_edited_file(file);
 }
 

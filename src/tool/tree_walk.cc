@@ -317,9 +317,7 @@ void visit_file(TreeWalk *walk, int dir_fd, const char *name) {
   }
   PositionedFile file;
   adopt_descriptor(&file, fd, path, small_window_size, id.size, id.device, id.inode);
-  FileCheckMark mark;
   if (edit_tree_file(walk->options, path, &file) != 0) walk->status = 1;
-  count_checked_file(mark);
 }
 
 // The directories from the operand down to the one being read, each with its
