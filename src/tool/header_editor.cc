@@ -121,6 +121,9 @@ bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
 Verdict judge_input_choices(const RunOptions &options, const char *display_name,
                             const ElfHeader &header) {
   const HeaderEditSettings &s = options.settings;
+  if (!s.input_machine_choices.text && !s.input_type_choices.text && !s.input_osabi_choices.text &&
+      !s.input_abi_version_choices.text)
+    return Verdict::edit;
   const struct {
     ChoiceField choice;
     const InputChoices &choices;

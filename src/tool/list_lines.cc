@@ -4,6 +4,7 @@
 // flags in hexadecimal.
 #include "tool/list_lines.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -27,10 +28,12 @@ struct ValueText {
 ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine,
                      std::uint32_t mask = UINT32_MAX) {
   const char *keyword = value_name(field, value, e_machine);
-  ValueText v = {};
-  if (keyword)
-    std::strncpy(v.text, keyword, sizeof v.text - 1);
-  else if (field == ListField::flags)
+  ValueText v;
+  if (keyword) {
+    std::size_t length = std::min(std::strlen(keyword), sizeof v.text - 1);
+    std::memcpy(v.text, keyword, length);
+    v.text[length] = '\0';
+  } else if (field == ListField::flags)
     std::snprintf(v.text, sizeof v.text, "0x%" PRIx64 "%s", value,
                   mask == UINT32_MAX
                       ? decoded_flags_text(static_cast<std::uint32_t>(value), e_machine).text

@@ -170,9 +170,13 @@ std::int32_t lookup_machine(const char *keyword) {
   return lookup_target(keyword, &target) ? target.e_machine : -1;
 }
 
+// Made from the table at compile time: only the few machines of one class
+// leave a comparison behind, so every header pays for those alone.
 std::int32_t class_for_machine(std::int32_t e_machine) {
-  for (const KeywordRow &row : machine_keywords)
-    if (row.value == e_machine) return row.elf_class;
+#define MACHINE(keyword, value, elf_name, elf_class) \
+  if (elf_class != either_class && e_machine == value) return elf_class;
+#include "tool/machines.def"
+#undef MACHINE
   return either_class;
 }
 
