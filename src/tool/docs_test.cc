@@ -88,7 +88,8 @@ TEST(Docs, KeywordListsAreTheTablesOwn) {
                             Document{"dist/_hdrtune", DocumentKind::zsh_completion}}) {
     std::string text = read_source_file(d.path), rewritten;
     ASSERT_TRUE(with_keyword_lists(text, d.kind, &rewritten)) << d.path;
-    EXPECT_EQ(rewritten, text) << d.path << " differs from the tables";
+    EXPECT_EQ(rewritten, text) << d.path
+                               << " differs from the tables: run scripts/update-keyword-lists";
     // Every list is there to be checked: machines, OSABIs and types at least.
     for (const char *list : {"BEGIN machines", "BEGIN osabis", "BEGIN types", "BEGIN flags"})
       EXPECT_NE(text.find(list), std::string::npos) << d.path << " lacks " << list;

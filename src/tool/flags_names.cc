@@ -154,7 +154,11 @@ bool decode_flags(std::uint32_t flags, std::int32_t e_machine, DecodedFlags *dec
   std::uint32_t covered = 0;
   decoded->count = 0;
   for (const FlagsName &row : name_rows) {
-    if (row.e_machine != e_machine) continue;
+    // A machine's rows stand together: past them, nothing more is named.
+    if (row.e_machine != e_machine) {
+      if (named) break;
+      continue;
+    }
     named = true;
     if (!guard_holds(row.when, flags) || (flags & row.mask) != row.bits) continue;
     covered |= row.mask;

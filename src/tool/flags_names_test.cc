@@ -87,6 +87,20 @@ TEST(FlagsNames, EverySettingResolvesAndDecodesBack) {
   }
 }
 
+// Decoding stops after a machine's rows, so they must stand together, and a
+// field's values together within them.
+TEST(FlagsNames, EachMachinesRowsStandTogether) {
+  const FlagsName *previous = nullptr;
+  for (const FlagsName &row : flags_names()) {
+    if (previous && previous->e_machine != row.e_machine) {
+      for (const FlagsName *earlier = flags_names().begin(); earlier != &row; ++earlier) {
+        EXPECT_NE(earlier->e_machine, row.e_machine) << row.field;
+      }
+    }
+    previous = &row;
+  }
+}
+
 TEST(FlagsNames, SettingsOfAListAndTheirRefusals) {
   MaskedFlags flags;
   const char *missing = nullptr;
