@@ -62,6 +62,34 @@ TEST(TargetNames, NumbersPrefixesAndBlanksAreRefused) {
   EXPECT_EQ(refusal(lookup_osabi, "Linux2", &result), "hdrtune: Error: Unknown OSABI: Linux2\n");
 }
 
+// Keeps the messages of the failures it is handed.
+struct CollectedFailures final : FailureSink {
+  std::string messages;
+  void take(const Failure &failure) override { messages += failure.message; }
+};
+
+// A refusal goes to the sink the lookup was given, and nowhere else: a
+// run's reporter renders it (as a record under --json).
+TEST(TargetNames, RefusalsGoToTheSinkGiven) {
+  CollectedFailures failures;
+  MaskedFlags flags;
+  Target target;
+  std::int32_t osabi = 0, machine = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(lookup_type(failures, "exe"), -1);
+  EXPECT_FALSE(lookup_target(failures, "x86", &target));
+  EXPECT_FALSE(lookup_osabi_row(failures, "ARM_EABI", &osabi, &machine));
+  EXPECT_EQ(lookup_abi_version(failures, "256"), -1);
+  EXPECT_FALSE(lookup_flags(failures, "0x3/0x2", &flags));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(failures.messages,
+            "Unknown type: exe\nUnknown machine type: x86\nUnknown OSABI: ARM_EABI\n"
+            "Unknown ABI version: 256\nUnknown flags: 0x3/0x2\n");
+  EXPECT_TRUE(lookup_osabi_row(failures, "arm_aeabi", &osabi, &machine));
+  EXPECT_EQ(osabi, 64);
+  EXPECT_EQ(machine, 40);
+}
+
 TEST(TargetNames, AbiVersionsAreDecimalNumbersUpTo255) {
   EXPECT_EQ(lookup_abi_version(stderr_failures(), "0"), 0);
   EXPECT_EQ(lookup_abi_version(stderr_failures(), "7"), 7);
