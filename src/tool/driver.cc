@@ -163,24 +163,29 @@ static bool apply_input_option(FailureSink &failures, HeaderEditSettings *s, int
   return true;
 }
 
+// The output machine, with the class and byte order a target name implies.
+static bool apply_output_target(FailureSink &failures, HeaderEditSettings *s,
+                                const char *argument) {
+  Target target;
+  if (!lookup_target(failures, argument, &target)) return false;
+  s->output_machine = target.e_machine;
+  s->output_class = target.elf_class;
+  s->output_data_encoding = target.data_encoding;
+  return true;
+}
+
 // Stores one option's value; returns false after a keyword was refused (the
 // failure handed to the run's reporter) or an option the scanner could not
 // take.
 static bool apply_option(RunOptions *options, int code, const char *argument) {
   HeaderEditSettings &s = options->settings;
   FailureSink &failures = *options->reporter;
-  Target target;
   switch (code) {
     case option_input_mach:
     case option_input_type:
     case option_input_osabi:
     case option_input_abi_version: return apply_input_option(failures, &s, code, argument);
-    case option_output_mach:
-      if (!lookup_target(failures, argument, &target)) return false;
-      s.output_machine = target.e_machine;
-      s.output_class = target.elf_class;
-      s.output_data_encoding = target.data_encoding;
-      return true;
+    case option_output_mach: return apply_output_target(failures, &s, argument);
     case option_output_type: return (s.output_type = lookup_type(failures, argument)) != -1;
     case option_output_osabi:
       return lookup_osabi_row(failures, argument, &s.output_osabi, &s.output_osabi_machine);
