@@ -367,21 +367,9 @@ int apply_and_write(const RunOptions &options, const HeaderPlace &place, Positio
   return 0;
 }
 
-}  // namespace
-
-int edit_object(const RunOptions &run_options, const HeaderPlace &where, PositionedFile *file,
-                std::uint64_t size_limit) {
-  Reporter &reporter = *run_options.reporter;
-  ElfHeader header;
-  if (!read_header(reporter, where, file, size_limit, &header)) return 1;
-  HeaderPlace place = where;
-  place.header = &header;
-  ++reporter.counts.headers;
-  if (!check_editable(reporter, place.display_name, header)) return 1;
-  // Flags given by name mean bits of the header's own machine.
-  RunOptions resolved;
-  const RunOptions &options = with_flags_resolved(run_options, header.e_machine, &resolved);
-  if (&options != &run_options) place.settings = &resolved.settings;
+// Judges the header that was read, then checks, lists or writes it.
+int edit_header(const RunOptions &options, const HeaderPlace &place, PositionedFile *file) {
+  Reporter &reporter = *options.reporter;
   Verdict verdict = judge_header(options, place);
   if (options.check && (verdict == Verdict::edit || verdict == Verdict::unchanged))
     return check_header(options, place);
@@ -399,6 +387,27 @@ int edit_object(const RunOptions &run_options, const HeaderPlace &where, Positio
     return 0;
   }
   return apply_and_write(options, place, file);
+}
+
+}  // namespace
+
+int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedFile *file,
+                std::uint64_t size_limit) {
+  Reporter &reporter = *options.reporter;
+  ElfHeader header;
+  if (!read_header(reporter, where, file, size_limit, &header)) return 1;
+  HeaderPlace place = where;
+  place.header = &header;
+  ++reporter.counts.headers;
+  if (!check_editable(reporter, place.display_name, header)) return 1;
+  const HeaderEditSettings &s = options.settings;
+  if (!s.input_flags_names && !s.output_flags_names) return edit_header(options, place, file);
+  // Flags given by name mean bits of the header's own machine. The copy is
+  // made only here: most runs give none, and pay nothing for it.
+  RunOptions copy;
+  const RunOptions &resolved = with_flags_resolved(options, header.e_machine, &copy);
+  place.settings = &resolved.settings;
+  return edit_header(resolved, place, file);
 }
 
 }  // namespace hdrtune
