@@ -115,12 +115,12 @@ enum class Verdict { edit, unchanged, skipped, refused };
 // name's class and byte order must fit too: mipsel is not the machine of a
 // big-endian MIPS header.
 bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
-  bool fits_target = s.output_data_encoding == any_byte_order ||
-                     (s.output_data_encoding == header.data_encoding &&
-                      (s.output_class == either_class || s.output_class == header.elf_class));
-  return s.output_machine == header.e_machine && fits_target && s.output_type == -1 &&
-         s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given &&
-         !s.output_flags_names;
+  if (s.output_machine != header.e_machine || s.output_type != -1 || s.output_osabi != -1 ||
+      s.output_abi_version != -1 || s.output_flags.given || s.output_flags_names)
+    return false;
+  return s.output_data_encoding == any_byte_order ||
+         (s.output_data_encoding == header.data_encoding &&
+          (s.output_class == either_class || s.output_class == header.elf_class));
 }
 
 // The input conditions, in their fixed order. Without --input-mach each
@@ -179,7 +179,6 @@ Verdict skip_header(const RunOptions &options, const HeaderPlace &place,
 Verdict judge_values(const RunOptions &options, const HeaderPlace &place, bool no_op) {
   const HeaderEditSettings &s = options.settings;
   const ElfHeader &header = *place.header;
-  if (only_implied_class(s) && fits_implied_class(header)) return Verdict::edit;
   for (const Condition &c : input_conditions(s, header).items) {
     if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
     // What a real run would leave unchanged, a check does not call malformed.
@@ -279,6 +278,13 @@ bool is_osabi_of_another_machine(FailureSink &failures, const char *display_name
   return true;
 }
 
+// True when a condition no single value states was given: most runs give
+// none, and judge nothing more.
+bool asks_beyond_values(const HeaderEditSettings &s) {
+  return has_input_choices(s) || s.input_flags_missing.text || s.output_flags_missing.text ||
+         s.output_osabi_machine != any_machine;
+}
+
 // The conditions no single value states, after those that one does: input
 // alternatives, then flags fields the machine lacks, then an OSABI of
 // another machine.
@@ -300,8 +306,11 @@ Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
   // is never "as wanted".
   bool no_op = is_no_op(options.settings, *place.header);
   if (no_op && !options.check) return Verdict::unchanged;
-  Verdict verdict = judge_values(options, place, no_op);
-  if (verdict == Verdict::edit) verdict = judge_beyond_values(options, place);
+  const HeaderEditSettings &s = options.settings;
+  bool implied_only = only_implied_class(s) && fits_implied_class(*place.header);
+  Verdict verdict = implied_only ? Verdict::edit : judge_values(options, place, no_op);
+  if (verdict == Verdict::edit && asks_beyond_values(s))
+    verdict = judge_beyond_values(options, place);
   if (verdict != Verdict::edit) return verdict;
   return no_op ? Verdict::unchanged : Verdict::edit;
 }
