@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tool/driver.h"
+#include "tool/keyword_lists.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
@@ -49,6 +50,7 @@ std::vector<std::string> accepted_words() {
     words.push_back(std::string("--") + o->name);
   for (const KeywordTable *table : {&machine_keywords, &type_keywords, &osabi_keywords})
     for (const KeywordRow &row : *table) words.push_back(row.name);
+  for (const TargetAlias &alias : target_aliases()) words.push_back(alias.name);
   return words;
 }
 
@@ -71,6 +73,43 @@ TEST(Docs, ZshCompletionOffersEveryOptionAndKeyword) {
   ASSERT_FALSE(script.empty());
   for (const std::string &word : accepted_words())
     EXPECT_TRUE(contains_word(script, word)) << word << " is missing from the zsh completion";
+}
+
+// Each list in a document is what the tables give, value for value, and
+// nothing more: a keyword added, dropped or renumbered in the tables fails
+// here until scripts/update-keyword-lists has rewritten the documents.
+TEST(Docs, KeywordListsAreTheTablesOwn) {
+  struct Document {
+    const char *path;
+    DocumentKind kind;
+  };
+  for (const Document &d : {Document{"dist/hdrtune.1", DocumentKind::manual_page},
+                            Document{"dist/hdrtune.bash", DocumentKind::bash_completion},
+                            Document{"dist/_hdrtune", DocumentKind::zsh_completion}}) {
+    std::string text = read_source_file(d.path), rewritten;
+    ASSERT_TRUE(with_keyword_lists(text, d.kind, &rewritten)) << d.path;
+    EXPECT_EQ(rewritten, text) << d.path
+                               << " differs from the tables: run scripts/update-keyword-lists";
+    // Every list is there to be checked: machines, OSABIs and types at least.
+    for (const char *list : {"BEGIN machines", "BEGIN osabis", "BEGIN types", "BEGIN flags"})
+      EXPECT_NE(text.find(list), std::string::npos) << d.path << " lacks " << list;
+  }
+}
+
+TEST(Docs, AListIsRewrittenFromTheTables) {
+  std::string rewritten;
+  ASSERT_TRUE(
+      with_keyword_lists(".TH X\n.\\\" BEGIN types\nrel (9)\nexe (2)\n.\\\" END types\n.PP\n",
+                         DocumentKind::manual_page, &rewritten));
+  EXPECT_EQ(
+      rewritten,
+      ".TH X\n.\\\" BEGIN types\nrel (1), exec (2), dyn (3), none (0)\n.\\\" END types\n.PP\n");
+  ASSERT_TRUE(with_keyword_lists("x\n# BEGIN types\n# END types\n", DocumentKind::zsh_completion,
+                                 &rewritten));
+  EXPECT_EQ(rewritten, "x\n# BEGIN types\n_hdrtune_types=(\n  rel exec dyn none\n)\n# END types\n");
+  EXPECT_FALSE(with_keyword_lists("x\n# BEGIN types\n", DocumentKind::bash_completion, &rewritten));
+  EXPECT_FALSE(with_keyword_lists("x\n# BEGIN colours\n# END colours\n",
+                                  DocumentKind::bash_completion, &rewritten));
 }
 
 }  // namespace

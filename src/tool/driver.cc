@@ -16,6 +16,7 @@
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
 #include "support/diagnostics.h"
+#include "tool/flags_names.h"
 #include "tool/json_records.h"
 #include "tool/list_lines.h"
 #include "tool/open_and_edit.h"
@@ -109,32 +110,91 @@ void show_version(const char *name) {
   std::exit(0);
 }
 
-// Stores one option's value; returns false after a keyword was refused or
-// an option the scanner could not take.
+// The alternatives an input option's argument may give, and the single
+// setting they stand in for.
+static InputChoices *choices_for(HeaderEditSettings *s, ChoiceField field) {
+  switch (field) {
+    case ChoiceField::machine: return &s->input_machine_choices;
+    case ChoiceField::type: return &s->input_type_choices;
+    case ChoiceField::osabi: return &s->input_osabi_choices;
+    case ChoiceField::abi_version: return &s->input_abi_version_choices;
+  }
+  return nullptr;
+}
+
+// One keyword of an input option other than --input-mach, or -1 after the
+// failure went to `failures`.
+static std::int32_t lookup_single(FailureSink &failures, ChoiceField field, const char *text) {
+  switch (field) {
+    case ChoiceField::type: return lookup_type(failures, text);
+    case ChoiceField::osabi: return lookup_osabi(failures, text);
+    case ChoiceField::abi_version: return lookup_abi_version(failures, text);
+    case ChoiceField::machine: break;
+  }
+  return -1;
+}
+
+// An input condition: one keyword, or alternatives separated by commas (no
+// keyword holds one). The option given last wins, whichever form it has.
+static bool apply_input_option(FailureSink &failures, HeaderEditSettings *s, int code,
+                               const char *argument) {
+  ChoiceField field = code == option_input_mach    ? ChoiceField::machine
+                      : code == option_input_type  ? ChoiceField::type
+                      : code == option_input_osabi ? ChoiceField::osabi
+                                                   : ChoiceField::abi_version;
+  std::int32_t *single[] = {&s->input_machine, &s->input_type, &s->input_osabi,
+                            &s->input_abi_version};
+  std::int32_t *value = single[static_cast<int>(field)];
+  *choices_for(s, field) = {};
+  if (field == ChoiceField::machine) {
+    s->input_class = -1;
+    s->input_data_encoding = any_byte_order;
+  }
+  *value = -1;
+  if (std::strchr(argument, ','))
+    return lookup_input_choices(failures, field, argument, choices_for(s, field));
+  if (field != ChoiceField::machine)
+    return (*value = lookup_single(failures, field, argument)) != -1;
+  Target target;
+  if (!lookup_target(failures, argument, &target)) return false;
+  *value = target.e_machine;
+  s->input_class = target.elf_class;
+  s->input_data_encoding = target.data_encoding;
+  return true;
+}
+
+// The output machine, with the class and byte order a target name implies.
+static bool apply_output_target(FailureSink &failures, HeaderEditSettings *s,
+                                const char *argument) {
+  Target target;
+  if (!lookup_target(failures, argument, &target)) return false;
+  s->output_machine = target.e_machine;
+  s->output_class = target.elf_class;
+  s->output_data_encoding = target.data_encoding;
+  return true;
+}
+
+// Stores one option's value; returns false after a keyword was refused (the
+// failure handed to the run's reporter) or an option the scanner could not
+// take.
 static bool apply_option(RunOptions *options, int code, const char *argument) {
   HeaderEditSettings &s = options->settings;
-  std::int32_t value;
+  FailureSink &failures = *options->reporter;
   switch (code) {
     case option_input_mach:
-      if ((value = lookup_machine(argument)) == -1) return false;
-      s.input_machine = value;
-      s.input_class = class_for_machine(value);
-      return true;
-    case option_output_mach:
-      if ((value = lookup_machine(argument)) == -1) return false;
-      s.output_machine = value;
-      s.output_class = class_for_machine(value);
-      return true;
-    case option_input_type: return (s.input_type = lookup_type(argument)) != -1;
-    case option_output_type: return (s.output_type = lookup_type(argument)) != -1;
-    case option_input_osabi: return (s.input_osabi = lookup_osabi(argument)) != -1;
-    case option_output_osabi: return (s.output_osabi = lookup_osabi(argument)) != -1;
-    case option_input_abi_version:
-      return (s.input_abi_version = lookup_abi_version(argument)) != -1;
+    case option_input_type:
+    case option_input_osabi:
+    case option_input_abi_version: return apply_input_option(failures, &s, code, argument);
+    case option_output_mach: return apply_output_target(failures, &s, argument);
+    case option_output_type: return (s.output_type = lookup_type(failures, argument)) != -1;
+    case option_output_osabi:
+      return lookup_osabi_row(failures, argument, &s.output_osabi, &s.output_osabi_machine);
     case option_output_abi_version:
-      return (s.output_abi_version = lookup_abi_version(argument)) != -1;
-    case option_input_flags: return lookup_flags(argument, &s.input_flags);
-    case option_output_flags: return lookup_flags(argument, &s.output_flags);
+      return (s.output_abi_version = lookup_abi_version(failures, argument)) != -1;
+    case option_input_flags:
+      return lookup_flags_setting(failures, argument, &s.input_flags, &s.input_flags_names);
+    case option_output_flags:
+      return lookup_flags_setting(failures, argument, &s.output_flags, &s.output_flags_names);
     case option_check: options->check = true; return true;
     case option_json: options->json = true; return true;
     case option_dry_run: options->dry_run = true; return true;

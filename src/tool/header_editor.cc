@@ -8,10 +8,12 @@
 // written.
 #include "tool/header_editor.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "support/diagnostics.h"
 #include "support/elf_header.h"
+#include "tool/flags_names.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
@@ -108,11 +110,24 @@ std::int32_t any_class_as_any(std::int32_t selector) {
 
 enum class Verdict { edit, unchanged, skipped, refused };
 
+// Retargeting to the machine the header already has is a no-op, unless a
+// type, OSABI, ABI version or flags change was asked for as well. A target
+// name's class and byte order must fit too: mipsel is not the machine of a
+// big-endian MIPS header.
+bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
+  if (s.output_machine != header.e_machine || s.output_type != -1 || s.output_osabi != -1 ||
+      s.output_abi_version != -1 || s.output_flags.given || s.output_flags_names)
+    return false;
+  return s.output_data_encoding == any_byte_order ||
+         (s.output_data_encoding == header.data_encoding &&
+          (s.output_class == either_class || s.output_class == header.elf_class));
+}
+
 // The input conditions, in their fixed order. Without --input-mach each
 // header is judged by the class its own machine implies: a header that does
 // not fit it is malformed, never skipped.
 struct InputConditions {
-  Condition items[7];
+  Condition items[9];
 };
 
 InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
@@ -125,6 +140,10 @@ InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &h
        class_given},
       {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, all,
        "output EI_CLASS", false},
+      {ListField::data_encoding, s.input_data_encoding, header.data_encoding, all, "input EI_DATA",
+       true},
+      {ListField::data_encoding, s.output_data_encoding, header.data_encoding, all,
+       "output EI_DATA", false},
       {ListField::machine, s.input_machine, header.e_machine, all, "e_machine", true},
       {ListField::type, s.input_type, header.e_type, all, "e_type", true},
       {ListField::osabi, s.input_osabi, header.osabi, all, "EI_OSABI", true},
@@ -139,7 +158,8 @@ InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &h
 bool only_implied_class(const HeaderEditSettings &s) {
   return s.input_class == -1 && s.output_class == either_class && s.input_machine == -1 &&
          s.input_type == -1 && s.input_osabi == -1 && s.input_abi_version == -1 &&
-         !s.input_flags.given;
+         !s.input_flags.given && s.input_data_encoding == any_byte_order &&
+         s.output_data_encoding == any_byte_order;
 }
 
 bool fits_implied_class(const ElfHeader &header) {
@@ -147,33 +167,152 @@ bool fits_implied_class(const ElfHeader &header) {
   return implied == either_class || implied == header.elf_class;
 }
 
-// The first input condition that fails decides.
-Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
+// A header an input condition left alone: counted, and listed when asked.
+Verdict skip_header(const RunOptions &options, const HeaderPlace &place,
+                    const SkipCondition &skip) {
+  ++options.reporter->counts.skipped;
+  if (options.list) options.reporter->skipped(place, skip);
+  return Verdict::skipped;
+}
+
+// The first input condition a single value states that fails decides.
+Verdict judge_values(const RunOptions &options, const HeaderPlace &place, bool no_op) {
   const HeaderEditSettings &s = options.settings;
   const ElfHeader &header = *place.header;
-  // Retargeting to the machine the header already has is a no-op, unless a
-  // type, OSABI, ABI version or flags change was asked for as well. A check
-  // still leaves out a header that an input condition refuses: it is never
-  // "as wanted".
-  bool no_op = s.output_machine == header.e_machine && s.output_type == -1 &&
-               s.output_osabi == -1 && s.output_abi_version == -1 && !s.output_flags.given;
-  if (no_op && !options.check) return Verdict::unchanged;
-  Verdict passed = no_op ? Verdict::unchanged : Verdict::edit;
-  if (only_implied_class(s) && fits_implied_class(header)) return passed;
-  Reporter &reporter = *options.reporter;
   for (const Condition &c : input_conditions(s, header).items) {
     if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
     // What a real run would leave unchanged, a check does not call malformed.
     if (no_op && !c.skippable) continue;
-    if (options.skip_unmatched && c.skippable) {
-      ++reporter.counts.skipped;
-      if (options.list) reporter.skipped(place, {c.field, c.found, c.wanted, c.mask});
-      return Verdict::skipped;
-    }
-    report_unmatched(reporter, place.display_name, c);
+    if (options.skip_unmatched && c.skippable)
+      return skip_header(options, place, {c.field, c.found, c.wanted, c.mask});
+    report_unmatched(*options.reporter, place.display_name, c);
     return Verdict::refused;
   }
-  return passed;
+  return Verdict::edit;
+}
+
+// "FIELD FOUND, wanted one of TEXT", room kept for the most alternatives an
+// option takes, each as long as a keyword can be.
+struct ChoiceWhy {
+  char text[1400];
+};
+
+ChoiceWhy choice_why(const ElfHeader &header, ListField field, const char *text) {
+  ChoiceWhy why;
+  int length =
+      std::snprintf(why.text, sizeof why.text, "%s %s, wanted one of %s", field_text_name(field),
+                    value_text(field, field_value(header, field), header.e_machine).text, text);
+  if (length >= static_cast<int>(sizeof why.text))
+    std::strcpy(why.text + sizeof why.text - 4, "...");
+  return why;
+}
+
+// An input condition given as alternatives: the header must meet one.
+Verdict judge_input_choices(const RunOptions &options, const HeaderPlace &place) {
+  const HeaderEditSettings &s = options.settings;
+  const ElfHeader &header = *place.header;
+  const struct {
+    ChoiceField choice;
+    const InputChoices &choices;
+    ListField field;
+    const char *elf_name;
+  } conditions[] = {
+      {ChoiceField::machine, s.input_machine_choices, ListField::machine, "e_machine"},
+      {ChoiceField::type, s.input_type_choices, ListField::type, "e_type"},
+      {ChoiceField::osabi, s.input_osabi_choices, ListField::osabi, "EI_OSABI"},
+      {ChoiceField::abi_version, s.input_abi_version_choices, ListField::abi_version,
+       "EI_ABIVERSION"},
+  };
+  for (const auto &c : conditions) {
+    if (meets_any_choice(c.choice, c.choices, header)) continue;
+    if (options.skip_unmatched) {
+      ChoiceWhy why = choice_why(header, c.field, c.choices.text);
+      return skip_header(options, place, {c.field, 0, 0, UINT32_MAX, why.text});
+    }
+    fail(*options.reporter, place.display_name, 0, "%s: Unmatched %s: %d is not one of %s\n",
+         place.display_name, c.elf_name, static_cast<int>(field_value(header, c.field)),
+         c.choices.text);
+    return Verdict::refused;
+  }
+  return Verdict::edit;
+}
+
+bool has_input_choices(const HeaderEditSettings &s) {
+  return s.input_machine_choices.text || s.input_type_choices.text || s.input_osabi_choices.text ||
+         s.input_abi_version_choices.text;
+}
+
+// A flags setting the header's machine lacks: as a condition the header is
+// unmatched (and may be skipped), as an output it is refused.
+Verdict judge_flags_fields(const RunOptions &options, const HeaderPlace &place) {
+  const HeaderEditSettings &s = options.settings;
+  const ElfHeader &header = *place.header;
+  bool is_input = s.input_flags_missing.text != nullptr;
+  const FlagsSetting &missing = is_input ? s.input_flags_missing : s.output_flags_missing;
+  char why[160];
+  int length = static_cast<int>(missing.length);
+  if (const char *machine = machine_name(header.e_machine))
+    std::snprintf(why, sizeof why, "%s has no flags field %.*s", machine, length, missing.text);
+  else
+    std::snprintf(why, sizeof why, "machine %d has no flags field %.*s", header.e_machine, length,
+                  missing.text);
+  if (is_input && options.skip_unmatched)
+    return skip_header(options, place, {ListField::flags, 0, 0, UINT32_MAX, why});
+  fail(*options.reporter, place.display_name, 0, "%s: Unmatched %s: %s\n", place.display_name,
+       is_input ? "e_flags" : "output e_flags", why);
+  return Verdict::refused;
+}
+
+// An OSABI from 64 to 254 means something else on every machine: one that
+// belongs to a machine is refused for a header that will be of another.
+bool is_osabi_of_another_machine(FailureSink &failures, const char *display_name,
+                                 const HeaderEditSettings &s, const ElfHeader &header) {
+  std::int32_t machine = s.output_machine != -1 ? s.output_machine : header.e_machine;
+  if (s.output_osabi_machine == any_machine || s.output_osabi_machine == machine) return false;
+  const char *name = machine_name(machine);
+  char number[16];
+  std::snprintf(number, sizeof number, "%d", machine);
+  fail(failures, display_name, 0, "%s: Unmatched output EI_OSABI: %s belongs to %s, not %s\n",
+       display_name, osabi_name(s.output_osabi, s.output_osabi_machine),
+       machine_name(s.output_osabi_machine), name ? name : number);
+  return true;
+}
+
+// True when a condition no single value states was given: most runs give
+// none, and judge nothing more.
+bool asks_beyond_values(const HeaderEditSettings &s) {
+  return has_input_choices(s) || s.input_flags_missing.text || s.output_flags_missing.text ||
+         s.output_osabi_machine != any_machine;
+}
+
+// The conditions no single value states, after those that one does: input
+// alternatives, then flags fields the machine lacks, then an OSABI of
+// another machine.
+Verdict judge_beyond_values(const RunOptions &options, const HeaderPlace &place) {
+  const HeaderEditSettings &s = options.settings;
+  Verdict verdict = Verdict::edit;
+  if (has_input_choices(s)) verdict = judge_input_choices(options, place);
+  if (verdict == Verdict::edit && (s.input_flags_missing.text || s.output_flags_missing.text))
+    verdict = judge_flags_fields(options, place);
+  if (verdict == Verdict::edit &&
+      is_osabi_of_another_machine(*options.reporter, place.display_name, s, *place.header))
+    verdict = Verdict::refused;
+  return verdict;
+}
+
+// The first input condition that fails decides.
+Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
+  // A check still leaves out a header that an input condition refuses: it
+  // is never "as wanted".
+  bool no_op = is_no_op(options.settings, *place.header);
+  if (no_op && !options.check) return Verdict::unchanged;
+  const HeaderEditSettings &s = options.settings;
+  bool implied_only = only_implied_class(s) && fits_implied_class(*place.header);
+  Verdict verdict = implied_only ? Verdict::edit : judge_values(options, place, no_op);
+  if (verdict == Verdict::edit && asks_beyond_values(s))
+    verdict = judge_beyond_values(options, place);
+  if (verdict != Verdict::edit) return verdict;
+  return no_op ? Verdict::unchanged : Verdict::edit;
 }
 
 // The header with the output values written into its bytes, decoded again
@@ -237,17 +376,9 @@ int apply_and_write(const RunOptions &options, const HeaderPlace &place, Positio
   return 0;
 }
 
-}  // namespace
-
-int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedFile *file,
-                std::uint64_t size_limit) {
+// Judges the header that was read, then checks, lists or writes it.
+int edit_header(const RunOptions &options, const HeaderPlace &place, PositionedFile *file) {
   Reporter &reporter = *options.reporter;
-  ElfHeader header;
-  if (!read_header(reporter, where, file, size_limit, &header)) return 1;
-  HeaderPlace place = where;
-  place.header = &header;
-  ++reporter.counts.headers;
-  if (!check_editable(reporter, place.display_name, header)) return 1;
   Verdict verdict = judge_header(options, place);
   if (options.check && (verdict == Verdict::edit || verdict == Verdict::unchanged))
     return check_header(options, place);
@@ -265,6 +396,27 @@ int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedF
     return 0;
   }
   return apply_and_write(options, place, file);
+}
+
+}  // namespace
+
+int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedFile *file,
+                std::uint64_t size_limit) {
+  Reporter &reporter = *options.reporter;
+  ElfHeader header;
+  if (!read_header(reporter, where, file, size_limit, &header)) return 1;
+  HeaderPlace place = where;
+  place.header = &header;
+  ++reporter.counts.headers;
+  if (!check_editable(reporter, place.display_name, header)) return 1;
+  const HeaderEditSettings &s = options.settings;
+  if (!s.input_flags_names && !s.output_flags_names) return edit_header(options, place, file);
+  // Flags given by name mean bits of the header's own machine. The copy is
+  // made only here: most runs give none, and pay nothing for it.
+  RunOptions copy;
+  const RunOptions &resolved = with_flags_resolved(options, header.e_machine, &copy);
+  place.settings = &resolved.settings;
+  return edit_header(resolved, place, file);
 }
 
 }  // namespace hdrtune

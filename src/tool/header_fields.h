@@ -11,7 +11,7 @@
 namespace hdrtune {
 
 // The fields an input condition checks, as a skip line names them.
-enum class ListField { elf_class, machine, type, osabi, abi_version, flags };
+enum class ListField { elf_class, data_encoding, machine, type, osabi, abi_version, flags };
 
 // The five output fields in the order lines and records show them.
 constexpr ListField output_field_order[] = {ListField::machine, ListField::type, ListField::osabi,
@@ -40,10 +40,13 @@ const char *field_key(ListField field);
 const char *value_name(ListField field, std::int64_t value, std::int32_t e_machine);
 
 // A value as a line shows it: its name, or its number (flags in
-// hexadecimal). Every line shows a value through this.
+// hexadecimal, a whole flags word followed by the names it holds on
+// e_machine; flags compared under a mask are a part of a word and shown as a
+// number only). Every line shows a value through this.
 struct ValueText {
-  char text[24];
+  char text[288];
 };
-ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine);
+ValueText value_text(ListField field, std::int64_t value, std::int32_t e_machine,
+                     std::uint32_t mask = UINT32_MAX);
 
 }  // namespace hdrtune

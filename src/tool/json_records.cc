@@ -12,6 +12,7 @@
 
 #include "runtime/process.h"
 #include "runtime/standard_output.h"
+#include "tool/flags_names.h"
 
 namespace hdrtune {
 
@@ -87,9 +88,35 @@ void number_field(JsonBuffer *record, const char (&name)[N], std::uint64_t value
   json_number(record, value);
 }
 
+// ,"fields":{"rvc":true,"float-abi":"double"},"other_bits":N: the names a
+// whole flags word holds on e_machine. Neither key is there for a machine
+// without named fields or for a part of a word compared under a mask, so
+// that the records of such headers read as they always have.
+void flags_fields(JsonBuffer *record, std::uint32_t flags, std::int32_t e_machine,
+                  std::uint32_t mask) {
+  DecodedFlags decoded;
+  if (mask != UINT32_MAX || !decode_flags(flags, e_machine, &decoded)) return;
+  json_literal(record, ",\"fields\":{");
+  for (int i = 0; i < decoded.count; ++i) {
+    json_raw(record, i > 0 ? ",\"" : "\"");
+    json_raw(record, decoded.names[i].field);
+    json_literal(record, "\":");
+    if (!decoded.names[i].value) {
+      json_literal(record, "true");
+      continue;
+    }
+    json_literal(record, "\"");
+    json_raw(record, decoded.names[i].value);
+    json_literal(record, "\"");
+  }
+  json_literal(record, "},\"other_bits\":");
+  json_number(record, decoded.other_bits);
+}
+
 // {"number":N,"name":"KEYWORD"}, the name null where the value has none;
-// an OSABI is named as it is on e_machine.
-void value_object(JsonBuffer *record, ListField field, std::int64_t value, std::int32_t e_machine) {
+// an OSABI is named as it is on e_machine, and flags get their fields.
+void value_object(JsonBuffer *record, ListField field, std::int64_t value, std::int32_t e_machine,
+                  std::uint32_t mask = UINT32_MAX) {
   json_literal(record, "{\"number\":");
   json_number(record, static_cast<std::uint64_t>(value));
   json_literal(record, ",\"name\":");
@@ -101,6 +128,8 @@ void value_object(JsonBuffer *record, ListField field, std::int64_t value, std::
   } else {
     json_literal(record, "null");
   }
+  if (field == ListField::flags)
+    flags_fields(record, static_cast<std::uint32_t>(value), e_machine, mask);
   json_literal(record, "}");
 }
 
@@ -205,7 +234,7 @@ void JsonReporter::skip_field(const SkipCondition *skip, std::int32_t machine) {
   json_literal(&record_, "\",\"found\":");
   value_object(&record_, skip->field, skip->found, machine);
   json_literal(&record_, ",\"wanted\":");
-  value_object(&record_, skip->field, skip->wanted, machine);
+  value_object(&record_, skip->field, skip->wanted, machine, skip->mask);
   json_literal(&record_, ",\"mask\":");
   if (skip->field == ListField::flags && skip->mask != UINT32_MAX)
     json_number(&record_, skip->mask);
@@ -260,7 +289,9 @@ void JsonReporter::passed_over(const HeaderPlace &place, const char *why) {
   header_record(HeaderResult::passed_over, place, nullptr, nullptr, why);
 }
 
+// A condition no single value states is said in words, as the reason.
 void JsonReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
+  if (skip.why) return header_record(HeaderResult::skipped, place, nullptr, nullptr, skip.why);
   header_record(HeaderResult::skipped, place, nullptr, &skip);
 }
 

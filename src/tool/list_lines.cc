@@ -78,10 +78,18 @@ void end_line(JsonBuffer *line) {
   out_write(line->data, line->length);
 }
 
-// A value as a line shows it; every line shows a value through this.
-void append_value(JsonBuffer *line, ListField field, std::int64_t value, std::int32_t machine) {
+// A value as a line shows it; every line shows a value through this. A
+// flags word under a mask is a part of one, shown as a number alone.
+void append_value(JsonBuffer *line, ListField field, std::int64_t value, std::int32_t machine,
+                  std::uint32_t mask = UINT32_MAX) {
   const char *name = value_name(field, value, machine);
-  append(line, name ? name : value_text(field, value, machine).text);
+  append(line, name ? name : value_text(field, value, machine, mask).text);
+}
+
+// The settings the header was judged by: its own where flags given by name
+// were resolved for its machine.
+const HeaderEditSettings &settings_for(const HeaderPlace &place, const HeaderEditSettings &run) {
+  return place.settings ? *place.settings : run;
 }
 
 // ", mask MASK" after flags compared under a mask that leaves bits out.
@@ -138,10 +146,14 @@ void TextReporter::passed_over(const HeaderPlace &place, const char *why) {
 void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
   std::int32_t machine = place.header->e_machine;
   start_line(&line_, place.display_name);
+  if (skip.why) {
+    append_all(&line_, {"skipped (", skip.why, ")"});
+    return end_line(&line_);
+  }
   append_all(&line_, {"skipped (", field_text_name(skip.field), " "});
   append_value(&line_, skip.field, skip.found, machine);
   append(&line_, ", wanted ");
-  append_value(&line_, skip.field, skip.wanted, machine);
+  append_value(&line_, skip.field, skip.wanted, machine, skip.mask);
   append_mask(&line_, skip.field, skip.mask, ", ", "");
   append(&line_, ")");
   end_line(&line_);
@@ -173,8 +185,9 @@ void TextReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
   if (reuse_tail(&line_, changed_tail_, before, after)) return;
   std::size_t start = line_.length;
   const char *separator = "";
+  const HeaderEditSettings &s = settings_for(place, settings_);
   for (ListField field : output_field_order) {
-    if (!output_asked(settings_, field)) continue;
+    if (!output_asked(s, field)) continue;
     append_all(&line_, {separator, field_text_name(field), " "});
     append_value(&line_, field, field_value(before, field), before.e_machine);
     append(&line_, " -> ");
@@ -194,16 +207,19 @@ void TextReporter::checked(const HeaderPlace &place, const ElfHeader &after, boo
   if (reuse_tail(&line_, checked_tail_, found, after)) return;
   std::size_t start = line_.length;
   const char *separator = "";
+  const HeaderEditSettings &s = settings_for(place, settings_);
   for (ListField field : output_field_order) {
     if (field_value(found, field) == field_value(after, field)) continue;
-    // A flags value asked under a mask is shown as asked, with its mask.
-    bool flags = field == ListField::flags;
+    // A flags value asked under a mask is shown as asked, with its mask;
+    // one asked by name as the whole word it would make, decoded.
+    bool as_asked = field == ListField::flags && !s.output_flags_names;
+    std::uint32_t mask = as_asked ? s.output_flags.mask : UINT32_MAX;
     append_all(&line_, {separator, field_text_name(field), " "});
     append_value(&line_, field, field_value(found, field), found.e_machine);
     append(&line_, ", wanted ");
-    append_value(&line_, field, flags ? settings_.output_flags.value : field_value(after, field),
-                 after.e_machine);
-    append_mask(&line_, field, flags ? settings_.output_flags.mask : UINT32_MAX, " (", ")");
+    append_value(&line_, field, as_asked ? s.output_flags.value : field_value(after, field),
+                 after.e_machine, mask);
+    append_mask(&line_, field, mask, " (", ")");
     separator = "; ";
   }
   keep_tail(&line_, start, &checked_tail_, found, after);

@@ -158,15 +158,20 @@ EditOutcome open_and_edit(const RunOptions &options, const PathToEdit &target,
   HeaderPlace place = target.place;
   place.file = target.path;
   place.display_name = target.display_name;
+  FileCheckMark mark = file_check_mark(reporter.counts);
   int status = target.role == PathRole::operand ? edit_operand(options, place, &file)
                                                 : edit_thin_member_file(options, place, &file);
+  count_checked_file(&reporter.counts, mark);
   if (!close_edited_file(&file, reporter)) status = 1;
   return status == 0 ? EditOutcome::edited : EditOutcome::failed;
 }
 
 int edit_tree_file(const RunOptions &options, const HeaderPlace &place, PositionedFile *file) {
   int status = 1;
+  RunCounts &counts = options.reporter->counts;
+  FileCheckMark mark = file_check_mark(counts);
   if (lock_or_leave(options, file, {})) status = edit_locked_tree_file(options, place, file);
+  count_checked_file(&counts, mark);
   if (!close_edited_file(file, *options.reporter)) status = 1;
   return status;
 }

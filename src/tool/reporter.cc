@@ -50,8 +50,11 @@ void Reporter::check_count() {
   out_flush();
   std::fprintf(stderr, "%s: checked ", program_name);
   if (c.checked > 0) {
-    std::fprintf(stderr, "%s in %s: %" PRIu64 " %s, %s\n", counted(c.checked, "header").text,
-                 counted(c.files, "file").text, c.differing,
+    std::fprintf(stderr, "%s in %s", counted(c.checked, "header").text,
+                 counted(c.files_checked, "file").text);
+    // Files that held no header checked (not ELF, skipped) are counted apart.
+    if (c.files != c.files_checked) std::fprintf(stderr, " of %" PRIu64 " looked at", c.files);
+    std::fprintf(stderr, ": %" PRIu64 " %s, %s\n", c.differing,
                  c.differing == 1 ? "differs" : "differ", counted(c.errors, "error").text);
     return;
   }

@@ -31,11 +31,15 @@ struct HeaderPlace {
   const char *display_name = nullptr;
   std::uint64_t offset = 0;           // of the header in `file`
   const ElfHeader *header = nullptr;  // once read
+  // The settings the header is judged by, flags given by name resolved for
+  // its machine; null until then (the run's settings hold).
+  const HeaderEditSettings *settings = nullptr;
 };
 
 // What the run met, for the summary and the closing count of a check.
 struct RunCounts {
-  std::uint64_t files = 0;  // opened, or looked at in a tree
+  std::uint64_t files = 0;          // opened, or looked at in a tree
+  std::uint64_t files_checked = 0;  // that held a header a check compared
   std::uint64_t archives = 0;
   std::uint64_t members = 0;
   std::uint64_t headers = 0;  // read whole and judged
@@ -50,12 +54,31 @@ struct RunCounts {
   std::uint64_t errors = 0;               // failures reported
 };
 
-// An input condition that left the header alone.
+// The counts before a file is edited, so that afterwards it can be counted
+// as a file that held checked headers.
+struct FileCheckMark {
+  std::uint64_t checked;
+  std::uint64_t files_checked;
+};
+inline FileCheckMark file_check_mark(const RunCounts &counts) {
+  return {counts.checked, counts.files_checked};
+}
+// Counts the file edited since `mark` when a header was checked in it,
+// unless a file it refers to (a thin archive's member) was counted instead.
+inline void count_checked_file(RunCounts *counts, const FileCheckMark &mark) {
+  if (counts->checked > mark.checked && counts->files_checked == mark.files_checked)
+    ++counts->files_checked;
+}
+
+// An input condition that left the header alone: one value that was not
+// the one wanted, or, with `why`, a condition no single value states
+// (alternatives, a flags field the machine lacks), said in words.
 struct SkipCondition {
   ListField field;
   std::int64_t found;
   std::int64_t wanted;
   std::uint32_t mask;  // flags: the bits compared
+  const char *why = nullptr;
 };
 
 // Each failure is written as its stderr line and counted, whatever the

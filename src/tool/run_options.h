@@ -3,14 +3,22 @@
 // conditions a header must meet, and how the run shows and writes its work.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "support/files.h"
+#include "tool/input_choices.h"
 #include "tool/target_names.h"
 
 namespace hdrtune {
 
 class Reporter;
+
+// One setting of a list as typed; null text when there is none.
+struct FlagsSetting {
+  const char *text = nullptr;
+  std::size_t length = 0;
+};
 
 // -1 means "not given" (for input_class: "take it from each header").
 struct HeaderEditSettings {
@@ -18,14 +26,32 @@ struct HeaderEditSettings {
   std::int32_t input_class = -1;
   std::int32_t output_machine = -1;
   std::int32_t output_class = either_class;
+  // The byte order a target name implies (EI_DATA), or any_byte_order.
+  std::int32_t input_data_encoding = any_byte_order;
+  std::int32_t output_data_encoding = any_byte_order;
   std::int32_t input_type = -1;
   std::int32_t output_type = -1;
   std::int32_t input_osabi = -1;
   std::int32_t output_osabi = -1;
+  // The machine an output OSABI from 64 to 254 belongs to, or any_machine.
+  std::int32_t output_osabi_machine = any_machine;
   std::int32_t input_abi_version = -1;
   std::int32_t output_abi_version = -1;
   MaskedFlags input_flags;
   MaskedFlags output_flags;
+  // Flags settings given by name ("float-abi=double,rvc"): resolved into
+  // input_flags and output_flags for each header's machine. A setting the
+  // header's machine lacks is named in *_missing instead.
+  const char *input_flags_names = nullptr;
+  const char *output_flags_names = nullptr;
+  FlagsSetting input_flags_missing;
+  FlagsSetting output_flags_missing;
+  // Input conditions given as alternatives; the single settings above are
+  // then -1.
+  InputChoices input_machine_choices;
+  InputChoices input_type_choices;
+  InputChoices input_osabi_choices;
+  InputChoices input_abi_version_choices;
 };
 
 // The run: built once by the driver from the command line and passed down.
@@ -50,7 +76,7 @@ struct RunOptions {
 // --list lists each header's current values instead of editing it.
 inline bool has_output_value(const HeaderEditSettings &s) {
   return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1 ||
-         s.output_abi_version != -1 || s.output_flags.given;
+         s.output_abi_version != -1 || s.output_flags.given || s.output_flags_names;
 }
 
 // A run that writes locks each file for itself; a listing or a dry run only

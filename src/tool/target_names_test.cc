@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,30 +21,30 @@ namespace hdrtune {
 namespace {
 
 TEST(TargetNames, KeywordsIgnoreCase) {
-  EXPECT_EQ(lookup_machine("X86-64"), 62);
-  EXPECT_EQ(lookup_machine("x86_64"), 62);
-  EXPECT_EQ(lookup_machine("I386"), 3);
-  EXPECT_EQ(lookup_machine("IAMCU"), 6);
-  EXPECT_EQ(lookup_machine("K1om"), 181);
-  EXPECT_EQ(lookup_type("EXEC"), 2);
-  EXPECT_EQ(lookup_type("Dyn"), 3);
-  EXPECT_EQ(lookup_osabi("freebsd"), 9);
-  EXPECT_EQ(lookup_osabi("fenixos"), 16);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "X86-64"), 62);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "x86_64"), 62);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "I386"), 3);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "IAMCU"), 6);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "K1om"), 181);
+  EXPECT_EQ(lookup_type(stderr_failures(), "EXEC"), 2);
+  EXPECT_EQ(lookup_type(stderr_failures(), "Dyn"), 3);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "freebsd"), 9);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "fenixos"), 16);
 }
 
 TEST(TargetNames, NoneAndTheTwoLinuxSpellings) {
-  EXPECT_EQ(lookup_machine("none"), 0);
-  EXPECT_EQ(lookup_type("none"), 0);
-  EXPECT_EQ(lookup_osabi("none"), 0);
-  EXPECT_EQ(lookup_osabi("Linux"), 3);
-  EXPECT_EQ(lookup_osabi("velm"), 3);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "none"), 0);
+  EXPECT_EQ(lookup_type(stderr_failures(), "none"), 0);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "none"), 0);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "Linux"), 3);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "velm"), 3);
 }
 
 // Returns what a lookup printed on stderr.
 template <typename Lookup>
 std::string refusal(Lookup lookup, const char *keyword, std::int32_t *result) {
   testing::internal::CaptureStderr();
-  *result = lookup(keyword);
+  *result = lookup(stderr_failures(), keyword);
   return testing::internal::GetCapturedStderr();
 }
 
@@ -61,11 +62,39 @@ TEST(TargetNames, NumbersPrefixesAndBlanksAreRefused) {
   EXPECT_EQ(refusal(lookup_osabi, "Linux2", &result), "hdrtune: Error: Unknown OSABI: Linux2\n");
 }
 
+// Keeps the messages of the failures it is handed.
+struct CollectedFailures final : FailureSink {
+  std::string messages;
+  void take(const Failure &failure) override { messages += failure.message; }
+};
+
+// A refusal goes to the sink the lookup was given, and nowhere else: a
+// run's reporter renders it (as a record under --json).
+TEST(TargetNames, RefusalsGoToTheSinkGiven) {
+  CollectedFailures failures;
+  MaskedFlags flags;
+  Target target;
+  std::int32_t osabi = 0, machine = 0;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(lookup_type(failures, "exe"), -1);
+  EXPECT_FALSE(lookup_target(failures, "x86", &target));
+  EXPECT_FALSE(lookup_osabi_row(failures, "ARM_EABI", &osabi, &machine));
+  EXPECT_EQ(lookup_abi_version(failures, "256"), -1);
+  EXPECT_FALSE(lookup_flags(failures, "0x3/0x2", &flags));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(failures.messages,
+            "Unknown type: exe\nUnknown machine type: x86\nUnknown OSABI: ARM_EABI\n"
+            "Unknown ABI version: 256\nUnknown flags: 0x3/0x2\n");
+  EXPECT_TRUE(lookup_osabi_row(failures, "arm_aeabi", &osabi, &machine));
+  EXPECT_EQ(osabi, 64);
+  EXPECT_EQ(machine, 40);
+}
+
 TEST(TargetNames, AbiVersionsAreDecimalNumbersUpTo255) {
-  EXPECT_EQ(lookup_abi_version("0"), 0);
-  EXPECT_EQ(lookup_abi_version("7"), 7);
-  EXPECT_EQ(lookup_abi_version("255"), 255);
-  EXPECT_EQ(lookup_abi_version("0255"), 255);
+  EXPECT_EQ(lookup_abi_version(stderr_failures(), "0"), 0);
+  EXPECT_EQ(lookup_abi_version(stderr_failures(), "7"), 7);
+  EXPECT_EQ(lookup_abi_version(stderr_failures(), "255"), 255);
+  EXPECT_EQ(lookup_abi_version(stderr_failures(), "0255"), 255);
   std::int32_t result = 0;
   for (const char *text :
        {"256", "-1", "+1", "0x1", " 1", "1 ", "", "1e2", "99999999999999999999"}) {
@@ -75,129 +104,70 @@ TEST(TargetNames, AbiVersionsAreDecimalNumbersUpTo255) {
   }
 }
 
+// Every row of the tables beside the constant the system's headers give its
+// value, read from the same .def files as the tool's tables. A row whose
+// value no system header names carries registry_only.
+#if __has_include(<elf.h>) && __has_include(<linux/elf-em.h>)
+#include <linux/elf-em.h>
+#endif
+#if defined(EM_LOONGARCH) && defined(EM_K10M) && defined(ELFOSABI_ARM_AEABI) && defined(EM_S390_OLD)
+#define HAVE_SYSTEM_ELF_CONSTANTS 1
+constexpr std::int64_t registry_only = -2;
+
 struct Expected {
   const char *keyword;
-  std::int32_t value;
+  std::int64_t value;
+  std::int64_t system_value;
 };
 
-// Every keyword with the value of its constant in <elf.h>, except the few
-// machines <elf.h> does not name; a row of the table missing here fails too.
-#if defined(EM_LOONGARCH) && defined(EM_K10M) && defined(ELFOSABI_ARM_AEABI)
-#define HAVE_SYSTEM_ELF_CONSTANTS 1
-// clang-format off
 const Expected system_machines[] = {
-    {"i386", EM_386}, {"iamcu", EM_IAMCU}, {"l1om", EM_L10M}, {"k1om", EM_K10M},
-    {"x86_64", EM_X86_64}, {"x86-64", EM_X86_64}, {"none", EM_NONE}, {"m32", EM_M32},
-    {"sparc", EM_SPARC}, {"m68k", EM_68K}, {"m88k", EM_88K}, {"i860", EM_860}, {"mips", EM_MIPS},
-    {"s370", EM_S370}, {"mips_rs3_le", EM_MIPS_RS3_LE}, {"parisc", EM_PARISC},
-    {"vpp500", EM_VPP500}, {"sparc32plus", EM_SPARC32PLUS}, {"i960", EM_960}, {"ppc", EM_PPC},
-    {"ppc64", EM_PPC64}, {"s390", EM_S390}, {"spu", EM_SPU}, {"v800", EM_V800}, {"fr20", EM_FR20},
-    {"rh32", EM_RH32}, {"rce", EM_RCE}, {"arm", EM_ARM}, {"alpha", EM_FAKE_ALPHA}, {"sh", EM_SH},
-    {"sparcv9", EM_SPARCV9}, {"tricore", EM_TRICORE}, {"arc", EM_ARC}, {"h8_300", EM_H8_300},
-    {"h8_300h", EM_H8_300H}, {"h8s", EM_H8S}, {"h8_500", EM_H8_500}, {"ia_64", EM_IA_64},
-    {"mips_x", EM_MIPS_X}, {"coldfire", EM_COLDFIRE}, {"68hc12", EM_68HC12}, {"mma", EM_MMA},
-    {"pcp", EM_PCP}, {"ncpu", EM_NCPU}, {"ndr1", EM_NDR1}, {"starcore", EM_STARCORE},
-    {"me16", EM_ME16}, {"st100", EM_ST100}, {"tinyj", EM_TINYJ}, {"pdsp", EM_PDSP},
-    {"pdp10", EM_PDP10}, {"pdp11", EM_PDP11}, {"fx66", EM_FX66}, {"st9plus", EM_ST9PLUS},
-    {"st7", EM_ST7}, {"68hc16", EM_68HC16}, {"68hc11", EM_68HC11}, {"68hc08", EM_68HC08},
-    {"68hc05", EM_68HC05}, {"svx", EM_SVX}, {"st19", EM_ST19}, {"vax", EM_VAX}, {"cris", EM_CRIS},
-    {"javelin", EM_JAVELIN}, {"firepath", EM_FIREPATH}, {"zsp", EM_ZSP}, {"mmix", EM_MMIX},
-    {"huany", EM_HUANY}, {"prism", EM_PRISM}, {"avr", EM_AVR}, {"fr30", EM_FR30}, {"d10v", EM_D10V},
-    {"d30v", EM_D30V}, {"v850", EM_V850}, {"m32r", EM_M32R}, {"mn10300", EM_MN10300},
-    {"mn10200", EM_MN10200}, {"pj", EM_PJ}, {"openrisc", EM_OPENRISC},
-    {"arc_compact", EM_ARC_COMPACT}, {"xtensa", EM_XTENSA}, {"videocore", EM_VIDEOCORE},
-    {"tmm_gpp", EM_TMM_GPP}, {"ns32k", EM_NS32K}, {"tpc", EM_TPC}, {"snp1k", EM_SNP1K},
-    {"st200", EM_ST200}, {"ip2k", EM_IP2K}, {"max", EM_MAX}, {"cr", EM_CR}, {"f2mc16", EM_F2MC16},
-    {"msp430", EM_MSP430}, {"blackfin", EM_BLACKFIN}, {"se_c33", EM_SE_C33}, {"sep", EM_SEP},
-    {"arca", EM_ARCA}, {"unicore", EM_UNICORE}, {"excess", EM_EXCESS}, {"dxp", EM_DXP},
-    {"altera_nios2", EM_ALTERA_NIOS2}, {"crx", EM_CRX}, {"xgate", EM_XGATE}, {"c166", EM_C166},
-    {"m16c", EM_M16C}, {"dspic30f", EM_DSPIC30F}, {"ce", EM_CE}, {"m32c", EM_M32C},
-    {"tsk3000", EM_TSK3000}, {"rs08", EM_RS08}, {"sharc", EM_SHARC}, {"ecog2", EM_ECOG2},
-    {"score7", EM_SCORE7}, {"dsp24", EM_DSP24}, {"videocore3", EM_VIDEOCORE3},
-    {"latticemico32", EM_LATTICEMICO32}, {"se_c17", EM_SE_C17}, {"ti_c6000", EM_TI_C6000},
-    {"ti_c2000", EM_TI_C2000}, {"ti_c5500", EM_TI_C5500}, {"ti_arp32", EM_TI_ARP32},
-    {"ti_pru", EM_TI_PRU}, {"mmdsp_plus", EM_MMDSP_PLUS}, {"cypress_m8c", EM_CYPRESS_M8C},
-    {"r32c", EM_R32C}, {"trimedia", EM_TRIMEDIA}, {"hexagon", EM_QDSP6}, {"i8051", EM_8051},
-    {"stxp7x", EM_STXP7X}, {"nds32", EM_NDS32}, {"ecog1x", EM_ECOG1X}, {"maxq30", EM_MAXQ30},
-    {"ximo16", EM_XIMO16}, {"manik", EM_MANIK}, {"craynv2", EM_CRAYNV2}, {"rx", EM_RX},
-    {"metag", EM_METAG}, {"mcst_elbrus", EM_MCST_ELBRUS}, {"ecog16", EM_ECOG16}, {"cr16", EM_CR16},
-    {"etpu", EM_ETPU}, {"sle9x", EM_SLE9X}, {"aarch64", EM_AARCH64}, {"avr32", EM_AVR32},
-    {"stm8", EM_STM8}, {"tile64", EM_TILE64}, {"tilepro", EM_TILEPRO},
-    {"microblaze", EM_MICROBLAZE}, {"cuda", EM_CUDA}, {"tilegx", EM_TILEGX},
-    {"cloudshield", EM_CLOUDSHIELD}, {"corea_1st", EM_COREA_1ST}, {"corea_2nd", EM_COREA_2ND},
-    {"arc_compact2", EM_ARCV2}, {"open8", EM_OPEN8}, {"rl78", EM_RL78},
-    {"videocore5", EM_VIDEOCORE5}, {"78kor", EM_78KOR}, {"56800ex", EM_56800EX}, {"ba1", EM_BA1},
-    {"ba2", EM_BA2}, {"xcore", EM_XCORE}, {"mchp_pic", EM_MCHP_PIC}, {"intelgt", EM_INTELGT},
-    {"km32", EM_KM32}, {"kmx32", EM_KMX32}, {"kmx16", EM_EMX16}, {"kmx8", EM_EMX8},
-    {"kvarc", EM_KVARC}, {"cdp", EM_CDP}, {"coge", EM_COGE}, {"cool", EM_COOL}, {"norc", EM_NORC},
-    {"csr_kalimba", EM_CSR_KALIMBA}, {"z80", EM_Z80}, {"visium", EM_VISIUM}, {"ft32", EM_FT32},
-    {"moxie", EM_MOXIE}, {"amdgpu", EM_AMDGPU}, {"riscv", EM_RISCV}, {"bpf", EM_BPF},
-    {"csky", EM_CSKY}, {"loongarch", EM_LOONGARCH},
+#define MACHINE(keyword, e_machine, elf_name, elf_class) {keyword, e_machine, elf_name},
+#include "tool/machines.def"
+#undef MACHINE
 };
-// clang-format on
+const Expected system_types[] = {
+#define TYPE(keyword, e_type, elf_name) {keyword, e_type, elf_name},
+#include "tool/types.def"
+#undef TYPE
+};
 const Expected system_osabis[] = {
-    {"none", ELFOSABI_NONE},
-    {"HPUX", ELFOSABI_HPUX},
-    {"NetBSD", ELFOSABI_NETBSD},
-    {"Velm", ELFOSABI_LINUX},
-    {"Linux", ELFOSABI_LINUX},
-    {"Solaris", ELFOSABI_SOLARIS},
-    {"AIX", ELFOSABI_AIX},
-    {"Irix", ELFOSABI_IRIX},
-    {"FreeBSD", ELFOSABI_FREEBSD},
-    {"TRU64", ELFOSABI_TRU64},
-    {"Modesto", ELFOSABI_MODESTO},
-    {"OpenBSD", ELFOSABI_OPENBSD},
-    {"ARM_AEABI", ELFOSABI_ARM_AEABI},
-    {"ARM", ELFOSABI_ARM},
-    {"Standalone", ELFOSABI_STANDALONE},
-#ifdef ELFOSABI_OPENVMS
-    {"OpenVMS", ELFOSABI_OPENVMS},
-    {"NSK", ELFOSABI_NSK},
-    {"AROS", ELFOSABI_AROS},
-    {"FenixOS", ELFOSABI_FENIXOS},
-#endif
-#ifdef ELFOSABI_CLOUDABI
-    {"CloudABI", ELFOSABI_CLOUDABI},
-#endif
+#define OSABI(keyword, osabi, elf_name, e_machine) {keyword, osabi, elf_name},
+#include "tool/osabis.def"
+#undef OSABI
 };
 #endif
-
-// Machines and OSABIs no <elf.h> of these systems names, with the values
-// of the ELF registry.
-const Expected registry_only[] = {
-    {"intel206", 206},  {"intel207", 207},  {"intel208", 208},     {"intel209", 209},
-    {"lanai", 244},     {"ve", 251},        {"OpenVMS", 13},       {"NSK", 14},
-    {"AROS", 15},       {"FenixOS", 16},    {"Hurd", 4},           {"CloudABI", 17},
-    {"OpenVOS", 18},    {"ARM_FDPIC", 65},  {"C6000_ELFABI", 64},  {"C6000_LINUX", 65},
-    {"AMDGPU_HSA", 64}, {"AMDGPU_PAL", 65}, {"AMDGPU_MESA3D", 66},
-};
-
-template <std::size_t count>
-std::int32_t find_value(const Expected (&list)[count], const char *keyword) {
-  for (const Expected &e : list)
-    if (std::strcmp(e.keyword, keyword) == 0) return e.value;
-  return -2;
-}
 
 TEST(TargetNames, EveryKeywordHasTheValueOfItsElfConstant) {
 #ifndef HAVE_SYSTEM_ELF_CONSTANTS
   GTEST_SKIP() << "no <elf.h> with today's constants";
 #else
+  std::size_t named = 0;
+  for (const auto &list :
+       {std::vector<Expected>(std::begin(system_machines), std::end(system_machines)),
+        std::vector<Expected>(std::begin(system_types), std::end(system_types)),
+        std::vector<Expected>(std::begin(system_osabis), std::end(system_osabis))})
+    for (const Expected &e : list) {
+      if (e.system_value == registry_only) continue;
+      EXPECT_EQ(e.value, e.system_value) << e.keyword;
+      ++named;
+    }
+  // The system names nearly every value: a table that lost its constants
+  // would pass the loop above unchecked.
+  EXPECT_GT(named, 190u);
   for (const Expected &e : system_machines)
-    EXPECT_EQ(lookup_machine(e.keyword), e.value) << e.keyword;
-  for (const Expected &e : system_osabis) EXPECT_EQ(lookup_osabi(e.keyword), e.value) << e.keyword;
-  // A keyword no list names gets -2 and fails.
-  for (const KeywordRow &row : machine_keywords) {
-    std::int32_t value = find_value(system_machines, row.name);
-    if (value == -2) value = find_value(registry_only, row.name);
-    EXPECT_EQ(value, row.value) << row.name;
-  }
-  for (const KeywordRow &row : osabi_keywords) {
-    std::int32_t value = find_value(system_osabis, row.name);
-    if (value == -2) value = find_value(registry_only, row.name);
-    EXPECT_EQ(value, row.value) << row.name;
-  }
+    EXPECT_EQ(lookup_machine(stderr_failures(), e.keyword), e.value);
+  for (const Expected &e : system_types)
+    EXPECT_EQ(lookup_type(stderr_failures(), e.keyword), e.value);
+  for (const Expected &e : system_osabis)
+    EXPECT_EQ(lookup_osabi(stderr_failures(), e.keyword), e.value);
+  // The values toolchains wrote before the registry's: alpha is what every
+  // Linux alpha toolchain writes, the registry's number has a keyword of its own.
+  EXPECT_EQ(lookup_machine(stderr_failures(), "alpha"), EM_ALPHA);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "alpha_std"), EM_FAKE_ALPHA);
+  EXPECT_STREQ(machine_name(EM_ALPHA), "alpha");
+  EXPECT_STREQ(machine_name(EM_FAKE_ALPHA), "alpha_std");
+  for (std::int32_t old : {EM_S390_OLD, EM_CYGNUS_M32R, EM_CYGNUS_MN10300, EM_FRV})
+    EXPECT_NE(machine_name(old), nullptr) << old;
 #endif
 }
 
@@ -223,15 +193,47 @@ TEST(TargetNames, OneKeywordPerMachineNoneADigitsAlone) {
       if (&a < &b && a.value == b.value) {
         EXPECT_STREQ(b.name, "x86-64") << a.name;
       }
-  EXPECT_EQ(lookup_machine("AArch64"), 183);
-  EXPECT_EQ(lookup_machine("i860"), 7);
-  EXPECT_EQ(lookup_machine("M68K"), 4);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "AArch64"), 183);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "i860"), 7);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "M68K"), 4);
   EXPECT_EQ(class_for_machine(183), either_class);
   EXPECT_EQ(class_for_machine(8), either_class);
   std::int32_t result = 0;
-  for (const char *refused : {"860", "68k", "x86", "amd64", "EM_ARM", "arm ", "aarch", "183"})
+  for (const char *refused :
+       {"860", "68k", "x86", "x86_32", "EM_ARM", "arm ", "aarch", "183", "riscv6", "mips64le"})
     EXPECT_EQ(refusal(lookup_machine, refused, &result),
               std::string("hdrtune: Error: Unknown machine type: ") + refused + "\n");
+}
+
+// A target name gives its machine with the class and byte order it means;
+// a machine keyword leaves the byte order open. No alias hides a keyword,
+// and every alias's machine has one to be listed by.
+TEST(TargetNames, AliasesImplyClassAndByteOrder) {
+  Target t;
+  ASSERT_TRUE(lookup_target(stderr_failures(), "MIPSEL", &t));
+  EXPECT_EQ(t.e_machine, 8);
+  EXPECT_EQ(t.elf_class, 1);
+  EXPECT_EQ(t.data_encoding, 1);
+  ASSERT_TRUE(lookup_target(stderr_failures(), "ppc64le", &t));
+  EXPECT_EQ(t.e_machine, 21);
+  EXPECT_EQ(t.elf_class, 2);
+  EXPECT_EQ(t.data_encoding, 1);
+  ASSERT_TRUE(lookup_target(stderr_failures(), "s390x", &t));
+  EXPECT_EQ(t.elf_class, 2);
+  EXPECT_EQ(t.data_encoding, 2);
+  ASSERT_TRUE(lookup_target(stderr_failures(), "mips", &t));
+  EXPECT_EQ(t.elf_class, either_class);
+  EXPECT_EQ(t.data_encoding, any_byte_order);
+  ASSERT_TRUE(lookup_target(stderr_failures(), "iamcu", &t));
+  EXPECT_EQ(t.elf_class, 1);
+  EXPECT_EQ(lookup_machine(stderr_failures(), "amd64"), 62);
+  for (const TargetAlias &alias : target_aliases()) {
+    EXPECT_NE(machine_name(alias.e_machine), nullptr) << alias.name;
+    for (const KeywordRow &row : machine_keywords) EXPECT_NE(strcasecmp(alias.name, row.name), 0);
+    // The class an alias implies never contradicts the machine's own.
+    std::int32_t own = class_for_machine(alias.e_machine);
+    EXPECT_TRUE(own == either_class || own == alias.elf_class) << alias.name;
+  }
 }
 
 TEST(TargetNames, ListingNamesOsabisByTheHeadersMachine) {
@@ -254,8 +256,8 @@ TEST(TargetNames, ListingNamesOsabisByTheHeadersMachine) {
   EXPECT_STREQ(type_name(3), "dyn");
   EXPECT_EQ(type_name(4), nullptr);
   // Every keyword gives its value on any machine.
-  EXPECT_EQ(lookup_osabi("amdgpu_hsa"), 64);
-  EXPECT_EQ(lookup_osabi("C6000_LINUX"), 65);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "amdgpu_hsa"), 64);
+  EXPECT_EQ(lookup_osabi(stderr_failures(), "C6000_LINUX"), 65);
 }
 
 TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
@@ -276,7 +278,7 @@ TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
            {"0/0", 0, 0},
        }) {
     MaskedFlags flags;
-    EXPECT_TRUE(lookup_flags(a.text, &flags)) << a.text;
+    EXPECT_TRUE(lookup_flags(stderr_failures(), a.text, &flags)) << a.text;
     EXPECT_TRUE(flags.given);
     EXPECT_EQ(flags.value, a.value) << a.text;
     EXPECT_EQ(flags.mask, a.mask) << a.text;
@@ -288,7 +290,7 @@ TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
                            "0x1/ 0x1"}) {
     MaskedFlags flags;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(lookup_flags(text, &flags)) << text;
+    EXPECT_FALSE(lookup_flags(stderr_failures(), text, &flags)) << text;
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               std::string("hdrtune: Error: Unknown flags: ") + text + "\n");
     EXPECT_FALSE(flags.given) << text;

@@ -136,6 +136,13 @@ if program("git"):
 # The JSON records are also read by jq, as scripts read them.
 if program("jq"):
     config.available_features.add("jq")
+# A linker that takes RISC-V objects and judges their float ABI: lld, or
+# the GNU cross linker (binutils-riscv64-linux-gnu).
+for linker in ("ld.lld", "riscv64-linux-gnu-ld"):
+    if program(linker):
+        config.available_features.add("riscv-linker")
+        config.substitutions.append(("%riscv_ld", program(linker)))
+        break
 # The zsh completion's test drives an interactive zsh through zsh/zpty.
 if program("zsh") and runs(program("zsh"), "-f", "-c", "zmodload zsh/zpty"):
     config.available_features.add("zsh")

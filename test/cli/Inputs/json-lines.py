@@ -72,7 +72,14 @@ def value(v, field=None):
     if not isinstance(v["number"], int):
         fail("number is not a number", v)
     if field == "flags":
-        return "0x%x" % v["number"]
+        text = "0x%x" % v["number"]
+        if "fields" in v:
+            names = [k if on is True else "%s=%s" % (k, on) for k, on in v["fields"].items()]
+            if v["other_bits"]:
+                names.append("0x%x" % v["other_bits"])
+            if names:
+                text += " (" + ", ".join(names) + ")"
+        return text
     return v["name"] if v["name"] is not None else str(v["number"])
 
 
@@ -94,6 +101,8 @@ def text_line(r):
                                                value(r["after"][f], f)) for f in r["differ"])
     if result == "skipped":
         s = r["skipped"]
+        if s is None:
+            return "skipped (%s)" % r["reason"]
         mask = ", mask 0x%x" % s["mask"] if s["mask"] is not None else ""
         return "skipped (%s %s, wanted %s%s)" % (TEXT_NAMES[s["field"]], value(s["found"], s["field"]),
                                                 value(s["wanted"], s["field"]), mask)
