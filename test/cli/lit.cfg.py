@@ -137,7 +137,7 @@ if program("git"):
 if program("jq"):
     config.available_features.add("jq")
 # A linker that takes RISC-V objects and judges their float ABI: lld, or
-# the GNU cross linker (binutils-riscv64-linux-gnu).
+# Debian's riscv64 cross linker (riscv64-linux-gnu-ld).
 for linker in ("ld.lld", "riscv64-linux-gnu-ld"):
     if program(linker):
         config.available_features.add("riscv-linker")
