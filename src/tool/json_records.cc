@@ -64,15 +64,20 @@ void string_field(JsonBuffer *record, const char (&name)[N], const char *text) {
   string_field(record, name, text, text ? std::strlen(text) : 0);
 }
 
+std::size_t length_of(const char *text) { return text ? std::strlen(text) : 0; }
+
+// True when the cache was last given these bytes, or null as now.
+bool cache_holds(const JsonFieldCache &cache, const char *bytes, std::size_t length) {
+  return cache.valid && cache.is_null == !bytes && cache.bytes.length == length &&
+         (length == 0 || std::memcmp(cache.bytes.data, bytes, length) == 0);
+}
+
+// The field from the cache when it holds these bytes (`held`, as
+// cache_holds found), else written and kept in the cache.
 template <std::size_t N>
 void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
-                         const char *bytes) {
-  std::size_t length = bytes ? std::strlen(bytes) : 0;
-  if (cache->valid && cache->is_null == !bytes && cache->bytes.length == length &&
-      (length == 0 || std::memcmp(cache->bytes.data, bytes, length) == 0)) {
-    json_raw(record, cache->text.data, cache->text.length);
-    return;
-  }
+                         const char *bytes, std::size_t length, bool held) {
+  if (held) return json_raw(record, cache->text.data, cache->text.length);
   std::size_t start = record->length;
   string_field(record, name, bytes, length);
   cache->valid = true;
@@ -80,6 +85,13 @@ void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (
   cache->bytes.length = cache->text.length = 0;
   if (bytes) json_raw(&cache->bytes, bytes, length);
   json_raw(&cache->text, record->data + start, record->length - start);
+}
+
+template <std::size_t N>
+void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
+                         const char *bytes) {
+  std::size_t length = length_of(bytes);
+  cached_string_field(record, cache, name, bytes, length, cache_holds(*cache, bytes, length));
 }
 
 template <std::size_t N>
@@ -165,36 +177,68 @@ void differ_field(JsonBuffer *record, const ElfHeader &found, const ElfHeader &a
   json_literal(record, "]");
 }
 
-const char *result_text(HeaderResult result) {
+// A result's name and its length, so that a record copies it without a
+// look for its end.
+struct ResultName {
+  const char *text;
+  std::size_t length;
+};
+
+template <std::size_t N>
+constexpr ResultName result_name(const char (&text)[N]) {
+  return {text, N - 1};
+}
+
+ResultName result_text(HeaderResult result) {
   switch (result) {
-    case HeaderResult::written: return "written";
-    case HeaderResult::not_written: return "not_written";
-    case HeaderResult::unchanged: return "unchanged";
-    case HeaderResult::listed: return "listed";
-    case HeaderResult::as_wanted: return "as_wanted";
-    case HeaderResult::differs: return "differs";
-    case HeaderResult::skipped: return "skipped";
-    case HeaderResult::passed_over: return "passed_over";
+    case HeaderResult::written: return result_name("written");
+    case HeaderResult::not_written: return result_name("not_written");
+    case HeaderResult::unchanged: return result_name("unchanged");
+    case HeaderResult::listed: return result_name("listed");
+    case HeaderResult::as_wanted: return result_name("as_wanted");
+    case HeaderResult::differs: return result_name("differs");
+    case HeaderResult::skipped: return result_name("skipped");
+    case HeaderResult::passed_over: return result_name("passed_over");
   }
-  return "";
+  return result_name("");
 }
 
 }  // namespace
 
 JsonReporter::~JsonReporter() {
-  for (JsonFieldCache *c : {&operand_cache_, &file_cache_, &archive_cache_, &nested_cache_}) {
+  JsonPathsCache &paths = paths_cache_;
+  for (JsonFieldCache *c : {&paths.operand, &paths.file, &paths.archive, &nested_cache_}) {
     json_release(&c->bytes);
     json_release(&c->text);
   }
+  json_release(&paths.text);
   json_release(&header_cache_.text);
   json_release(&record_);
 }
 
+// The operand, the file and the archive, from the text kept for the three
+// when each is what it was the last time: the same over an archive's members.
+void JsonReporter::path_fields(const HeaderPlace &p) {
+  JsonPathsCache &c = paths_cache_;
+  std::size_t operand = length_of(p.operand), file = length_of(p.file);
+  std::size_t archive = length_of(p.archive);
+  bool operand_held = cache_holds(c.operand, p.operand, operand);
+  bool file_held = cache_holds(c.file, p.file, file);
+  bool archive_held = cache_holds(c.archive, p.archive, archive);
+  // The three fields' caches change only together with the text.
+  if (operand_held && file_held && archive_held)
+    return json_raw(&record_, c.text.data, c.text.length);
+  std::size_t start = record_.length;
+  cached_string_field(&record_, &c.operand, "operand", p.operand, operand, operand_held);
+  cached_string_field(&record_, &c.file, "file", p.file, file, file_held);
+  cached_string_field(&record_, &c.archive, "archive", p.archive, archive, archive_held);
+  c.text.length = 0;
+  json_raw(&c.text, record_.data + start, record_.length - start);
+}
+
 void JsonReporter::place_fields(const HeaderPlace &p) {
   string_field(&record_, "name", p.display_name);
-  cached_string_field(&record_, &operand_cache_, "operand", p.operand);
-  cached_string_field(&record_, &file_cache_, "file", p.file);
-  cached_string_field(&record_, &archive_cache_, "archive", p.archive);
+  path_fields(p);
   string_field(&record_, "member", p.member, p.member_length);
   cached_string_field(&record_, &nested_cache_, "nested_archive", p.nested_archive);
 }
@@ -249,7 +293,8 @@ void JsonReporter::header_record(HeaderResult result, const HeaderPlace &place,
                                  const ElfHeader *after, const SkipCondition *skip,
                                  const char *reason) {
   begin_record(&record_, "header\",\"result\":");
-  json_raw(&record_, result_text(result));
+  ResultName name = result_text(result);
+  json_raw(&record_, name.text, name.length);
   json_literal(&record_, "\"");
   place_fields(place);
   const ElfHeader *header = place.header;

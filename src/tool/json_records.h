@@ -25,6 +25,13 @@ struct JsonFieldCache {
   bool valid = false;
 };
 
+// The operand, the file and the archive as last written, each field's
+// bytes and text, and the text of the three together.
+struct JsonPathsCache {
+  JsonFieldCache operand, file, archive;
+  JsonBuffer text;
+};
+
 // What the fields of the last header written looked like: the members of
 // an archive mostly have the same values.
 struct JsonHeaderCache {
@@ -67,12 +74,14 @@ class JsonReporter final : public Reporter {
   void header_record(HeaderResult result, const HeaderPlace &place, const ElfHeader *after,
                      const SkipCondition *skip = nullptr, const char *reason = nullptr);
   void place_fields(const HeaderPlace &place);
+  void path_fields(const HeaderPlace &place);
   void header_fields(const ElfHeader &header, const ElfHeader *after);
   void skip_field(const SkipCondition *skip, std::int32_t machine);
   const HeaderEditSettings &settings_;
   bool dry_run_;
   JsonBuffer record_;
-  JsonFieldCache operand_cache_, file_cache_, archive_cache_, nested_cache_;
+  JsonPathsCache paths_cache_;
+  JsonFieldCache nested_cache_;
   JsonHeaderCache header_cache_;
 };
 
