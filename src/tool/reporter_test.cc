@@ -133,6 +133,28 @@ TEST(TextReporter, EscapesEachControlByteWhereverItStands) {
   EXPECT_EQ(captured.output(), "\xc3\xa9 !~]\x80\xff: unchanged\n");
 }
 
+// Names of every length: an escape among the last bytes of each is found,
+// and a name with none is shown as it is.
+TEST(TextReporter, EscapesAControlByteAmongTheLastBytesOfEveryLength) {
+  HeaderEditSettings settings;
+  TextReporter text(settings);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  for (std::size_t length = 1; length <= 27; ++length) {
+    for (std::size_t back = 1; back <= length && back <= 9; ++back) {
+      std::string name(length, 'n');
+      name[length - back] = '\x1b';
+      std::string shown = name.substr(0, length - back) + "\\x1b" + name.substr(length - back + 1);
+      CapturedOutput captured;
+      text.unchanged(member_place(name.c_str(), header));
+      EXPECT_EQ(captured.output(), shown + ": unchanged\n") << length << ", " << back;
+    }
+    std::string plain(length, 'n');
+    CapturedOutput captured;
+    text.unchanged(member_place(plain.c_str(), header));
+    EXPECT_EQ(captured.output(), plain + ": unchanged\n");
+  }
+}
+
 // A failure is rendered from its own record: the name it is about is the
 // one it carries, whatever its text says.
 TEST(JsonReporter, AFailureRecordNamesItsSubjectAndReason) {
@@ -219,6 +241,34 @@ TEST(JsonReporter, AMembersNameIsItsArchivesPathAndItsOwnName) {
             ",\"name\":\"\\ufffd.a(a.o)\",\"name_hex\":\"fe2e6128612e6f29\" ,\"member\":\"a.o\"");
   EXPECT_EQ(fields(record_of("thin.a", "a.o", "thin.a[a.o]")),
             ",\"name\":\"thin.a[a.o]\" ,\"member\":\"a.o\"");
+}
+
+// The operand, the file and the archive repeat from record to record, but
+// each record shows its own: a change of any one of them, or a return to
+// the first, is shown.
+TEST(JsonReporter, EachRecordShowsItsOwnOperandFileAndArchive) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  auto paths_of = [&](const char *operand, const char *file, const char *archive) {
+    HeaderPlace place = member_place("x", header);
+    place.operand = operand;
+    place.file = file;
+    place.archive = archive;
+    CapturedOutput captured;
+    json.listed(place);
+    std::string record = captured.output();
+    std::size_t at = record.find(",\"operand\":");
+    return record.substr(at, record.find(",\"member\":") - at);
+  };
+  const char *runs[][3] = {{"a", "a", "a"}, {"a", "a", "a"},     {"a", "b", "a"}, {"a", "b", "c"},
+                           {"d", "b", "c"}, {"d", "b", nullptr}, {"a", "a", "a"}};
+  for (const auto &run : runs) {
+    std::string archive = run[2] ? std::string("\"") + run[2] + '"' : "null";
+    EXPECT_EQ(paths_of(run[0], run[1], run[2]), std::string(",\"operand\":\"") + run[0] +
+                                                    "\",\"file\":\"" + run[1] +
+                                                    "\",\"archive\":" + archive);
+  }
 }
 
 }  // namespace
