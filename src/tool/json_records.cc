@@ -212,6 +212,9 @@ JsonReporter::~JsonReporter() {
     json_release(&c->text);
   }
   json_release(&paths.text);
+  json_release(&archive_text_.bytes);
+  json_release(&archive_text_.text);
+  json_release(&member_text_);
   json_release(&header_cache_.text);
   json_release(&record_);
 }
@@ -236,10 +239,59 @@ void JsonReporter::path_fields(const HeaderPlace &p) {
   json_raw(&c.text, record_.data + start, record_.length - start);
 }
 
+// The length of the archive's path in a member's name "ARCHIVE(MEMBER)",
+// or 0 when the name is not of that form.
+std::size_t archive_part(const char *name, std::size_t length, const HeaderPlace &p) {
+  std::size_t member = p.member_length;
+  if (!p.member || length < member + 3 || name[length - 1] != ')') return 0;
+  std::size_t archive = length - member - 2;
+  if (name[archive] != '(' || std::memcmp(name + archive + 1, p.member, member) != 0) return 0;
+  return archive;
+}
+
+// The archive's path as a JSON string, kept while the names start with it;
+// a path that is not UTF-8 is not kept.
+bool keep_archive_text(JsonFieldCache *cache, const char *name, std::size_t length,
+                       const char *archive) {
+  if (cache->valid && cache->bytes.length == length &&
+      std::memcmp(cache->bytes.data, name, length) == 0)
+    return true;
+  if (!archive || std::strlen(archive) != length || std::memcmp(archive, name, length) != 0)
+    return false;
+  cache->bytes.length = cache->text.length = 0;
+  json_raw(&cache->bytes, archive, length);
+  cache->valid = json_string(&cache->text, archive, length);
+  return cache->valid;
+}
+
+// A member's name made from its archive's text and its own: the same text
+// as the name's own, without looking at the archive's bytes again.
+bool JsonReporter::name_from_parts(const HeaderPlace &p, bool member_exact) {
+  if (!member_exact || !p.display_name) return false;
+  std::size_t length = std::strlen(p.display_name);
+  std::size_t archive = archive_part(p.display_name, length, p);
+  if (archive == 0 || !keep_archive_text(&archive_text_, p.display_name, archive, p.archive))
+    return false;
+  const JsonBuffer &text = archive_text_.text, &member = member_text_;
+  key(&record_, "name");
+  json_raw(&record_, text.data, text.length - 1);
+  json_literal(&record_, "(");
+  json_raw(&record_, member.data + 1, member.length - 2);
+  json_literal(&record_, ")\"");
+  return true;
+}
+
 void JsonReporter::place_fields(const HeaderPlace &p) {
-  string_field(&record_, "name", p.display_name);
+  member_text_.length = 0;
+  bool member_exact = p.member && json_string(&member_text_, p.member, p.member_length);
+  if (!name_from_parts(p, member_exact)) string_field(&record_, "name", p.display_name);
   path_fields(p);
-  string_field(&record_, "member", p.member, p.member_length);
+  if (member_exact) {
+    key(&record_, "member");
+    json_raw(&record_, member_text_.data, member_text_.length);
+  } else {
+    string_field(&record_, "member", p.member, p.member_length);
+  }
   cached_string_field(&record_, &nested_cache_, "nested_archive", p.nested_archive);
 }
 

@@ -75,6 +75,7 @@ class JsonReporter final : public Reporter {
                      const SkipCondition *skip = nullptr, const char *reason = nullptr);
   void place_fields(const HeaderPlace &place);
   void path_fields(const HeaderPlace &place);
+  bool name_from_parts(const HeaderPlace &place, bool member_exact);
   void header_fields(const ElfHeader &header, const ElfHeader *after);
   void skip_field(const SkipCondition *skip, std::int32_t machine);
   const HeaderEditSettings &settings_;
@@ -82,6 +83,8 @@ class JsonReporter final : public Reporter {
   JsonBuffer record_;
   JsonPathsCache paths_cache_;
   JsonFieldCache nested_cache_;
+  JsonFieldCache archive_text_;  // the archive's path, as the names start with it
+  JsonBuffer member_text_;       // the member's name as a JSON string
   JsonHeaderCache header_cache_;
 };
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -268,6 +269,50 @@ TEST(JsonReporter, EachRecordShowsItsOwnOperandFileAndArchive) {
     EXPECT_EQ(paths_of(run[0], run[1], run[2]), std::string(",\"operand\":\"") + run[0] +
                                                     "\",\"file\":\"" + run[1] +
                                                     "\",\"archive\":" + archive);
+  }
+}
+
+// A member's name is written as any other string is, whatever archive came
+// before it: the name and the member fields of each record in a run are the
+// JSON strings of their own bytes.
+TEST(JsonReporter, AMembersNameIsItsOwnStringWhateverCameBefore) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  auto quoted = [](const std::string &bytes) {
+    JsonBuffer buffer;
+    bool exact = json_string(&buffer, bytes.data(), bytes.size());
+    std::string text(buffer.data, buffer.length);
+    json_release(&buffer);
+    return exact ? text : text + " (not exact)";
+  };
+  const char *runs[][3] = {{"l.a", "a.o", "l.a(a.o)"},
+                           {"l.a", "b\".o", "l.a(b\".o)"},
+                           {"l.a", "c.o", "l.a(c.o)"},
+                           {"m.a", "c.o", "m.a(c.o)"},
+                           {"m.a", "c.o", "l.a(c.o)"},
+                           {"m.a", "c.o", "m.a(x.o)"},
+                           {"m.a", "(c.o", "m.a((c.o)"},
+                           {"\xe2\x82", "d", "\xe2\x82(d)"},
+                           {"\xe2\x82", "d", "\xe2\x82(d)"},
+                           {"m.a", "c.o", "m.a[c.o]"},
+                           {"m.a", "", "m.a()"},
+                           {"m.a", "c.o", "m.a(c.o)"}};
+  for (const auto &run : runs) {
+    HeaderPlace place = member_place(run[2], header);
+    place.operand = place.file = place.archive = run[0];
+    place.member = run[1];
+    place.member_length = std::strlen(run[1]);
+    CapturedOutput captured;
+    json.listed(place);
+    std::string record = captured.output();
+    // The name's text, and " (not exact)" where its hex follows it.
+    std::size_t name = record.find(",\"name\":") + 8, member = record.find(",\"member\":") + 10;
+    std::size_t name_end = std::min(record.find(",\"name_hex\":"), record.find(",\"operand\":"));
+    std::string name_text = record.substr(name, name_end - name);
+    if (record.find(",\"name_hex\":") != std::string::npos) name_text += " (not exact)";
+    EXPECT_EQ(name_text, quoted(run[2])) << run[2];
+    EXPECT_EQ(record.substr(member, record.find(",\"nested") - member), quoted(run[1])) << run[1];
   }
 }
 
