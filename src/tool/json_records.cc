@@ -223,10 +223,13 @@ JsonReporter::~JsonReporter() {
 // when each is what it was the last time: the same over an archive's members.
 void JsonReporter::path_fields(const HeaderPlace &p) {
   JsonPathsCache &c = paths_cache_;
-  std::size_t operand = length_of(p.operand), file = length_of(p.file);
-  std::size_t archive = length_of(p.archive);
+  std::size_t operand = length_of(p.operand), archive = length_of(p.archive);
   bool operand_held = cache_holds(c.operand, p.operand, operand);
-  bool file_held = cache_holds(c.file, p.file, file);
+  // The file is most often the operand itself: then it is held where the
+  // operand is, when the two kept were the same.
+  bool file_is_operand = p.file == p.operand && c.file_is_operand;
+  std::size_t file = file_is_operand ? operand : length_of(p.file);
+  bool file_held = file_is_operand ? operand_held : cache_holds(c.file, p.file, file);
   bool archive_held = cache_holds(c.archive, p.archive, archive);
   // The three fields' caches change only together with the text.
   if (operand_held && file_held && archive_held)
@@ -235,6 +238,8 @@ void JsonReporter::path_fields(const HeaderPlace &p) {
   cached_string_field(&record_, &c.operand, "operand", p.operand, operand, operand_held);
   cached_string_field(&record_, &c.file, "file", p.file, file, file_held);
   cached_string_field(&record_, &c.archive, "archive", p.archive, archive, archive_held);
+  c.file_is_operand = cache_holds(c.file, c.operand.is_null ? nullptr : c.operand.bytes.data,
+                                  c.operand.bytes.length);
   c.text.length = 0;
   json_raw(&c.text, record_.data + start, record_.length - start);
 }
@@ -292,6 +297,8 @@ void JsonReporter::place_fields(const HeaderPlace &p) {
   } else {
     string_field(&record_, "member", p.member, p.member_length);
   }
+  // Only a member of a thin archive's nested archive has one.
+  if (!p.nested_archive) return raw_literal(&record_, ",\"nested_archive\":null");
   cached_string_field(&record_, &nested_cache_, "nested_archive", p.nested_archive);
 }
 

@@ -30,6 +30,7 @@ struct JsonFieldCache {
 struct JsonPathsCache {
   JsonFieldCache operand, file, archive;
   JsonBuffer text;
+  bool file_is_operand = false;  // the file kept has the operand's bytes
 };
 
 // What the fields of the last header written looked like: the members of

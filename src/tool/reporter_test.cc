@@ -272,6 +272,35 @@ TEST(JsonReporter, EachRecordShowsItsOwnOperandFileAndArchive) {
   }
 }
 
+// The file is most often the operand itself, one string reused from file
+// to file: each record shows what it holds then.
+TEST(JsonReporter, AFileThatIsTheOperandShowsItsBytesOfTheMoment) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  char path[] = "a.o";
+  const char *other = "b.o";
+  auto paths_of = [&](const char *file) {
+    HeaderPlace place = member_place("x", header);
+    place.operand = path;
+    place.file = file;
+    place.archive = nullptr;
+    CapturedOutput captured;
+    json.listed(place);
+    std::string record = captured.output();
+    std::size_t at = record.find(",\"operand\":");
+    return record.substr(at, record.find(",\"archive\":") - at);
+  };
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"a.o\",\"file\":\"a.o\"");
+  path[0] = 'c';
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"c.o\",\"file\":\"c.o\"");
+  EXPECT_EQ(paths_of(other), ",\"operand\":\"c.o\",\"file\":\"b.o\"");
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"c.o\",\"file\":\"c.o\"");
+  path[0] = 'b';
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"b.o\",\"file\":\"b.o\"");
+  EXPECT_EQ(paths_of(nullptr), ",\"operand\":\"b.o\",\"file\":null");
+}
+
 // A member's name is written as any other string is, whatever archive came
 // before it: the name and the member fields of each record in a run are the
 // JSON strings of their own bytes.
