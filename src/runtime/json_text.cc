@@ -123,6 +123,24 @@ std::size_t utf8_sequence_length(const unsigned char *text, std::size_t availabl
   return length;
 }
 
+// Where the run of bytes that need no look of their own, from `at` on, ends.
+static std::size_t plain_end(const unsigned char *text, std::size_t at, std::size_t length) {
+  std::size_t plain = at;
+  for (std::uint64_t w; plain + 8 <= length; plain += 8) {
+    std::memcpy(&w, text + plain, 8);
+    if (!all_plain(w)) break;
+  }
+  // Fewer than eight left: the last eight bytes, looked at as one word, end
+  // most strings in one step.
+  if (plain < length && plain + 8 > length && length >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text + length - 8, 8);
+    if (all_plain(w)) return length;
+  }
+  while (plain < length && !special.table[text[plain]]) ++plain;
+  return plain;
+}
+
 bool json_string(JsonBuffer *buffer, const char *bytes, std::size_t length) {
   // The longest a byte can become is "\u00XX" or "\ufffd": six bytes.
   reserve(buffer, length + 2);
@@ -131,12 +149,7 @@ bool json_string(JsonBuffer *buffer, const char *bytes, std::size_t length) {
   bool exact = true;
   std::size_t at = 0;
   while (at < length) {
-    std::size_t plain = at;
-    for (std::uint64_t w; plain + 8 <= length; plain += 8) {
-      std::memcpy(&w, text + plain, 8);
-      if (!all_plain(w)) break;
-    }
-    while (plain < length && !special.table[text[plain]]) ++plain;
+    std::size_t plain = plain_end(text, at, length);
     json_raw(buffer, bytes + at, plain - at);
     at = plain;
     if (at == length) break;

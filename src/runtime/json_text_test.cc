@@ -71,6 +71,25 @@ TEST(JsonString, FindsEachSpecialByteAtEveryPlace) {
   }
 }
 
+// Strings of every length up to three words and a few bytes: the last
+// bytes of each are looked at in a step of their own, so a special byte
+// in each of the last places must still be found.
+TEST(JsonString, FindsASpecialByteNearTheEndOfEveryLength) {
+  for (std::size_t length = 1; length <= 27; ++length) {
+    for (std::size_t back = 1; back <= length && back <= 9; ++back) {
+      std::string name(length, 'y');
+      name[length - back] = '"';
+      std::string expected = "\"";
+      expected += name.substr(0, length - back);
+      expected += "\\\"";
+      expected += name.substr(length - back + 1);
+      expected += '"';
+      EXPECT_EQ(as_json_string(name).text, expected) << "length " << length << ", back " << back;
+    }
+    EXPECT_EQ(as_json_string(std::string(length, 'y')).text, '"' + std::string(length, 'y') + '"');
+  }
+}
+
 TEST(JsonString, LongNamesGrowTheBuffer) {
   std::string name(1 << 20, 'n');
   name[12345] = '"';

@@ -46,8 +46,10 @@ std::uint64_t header_number(const char *header, int offset, int *end_offset) {
     // Any byte below '0' wraps to a large number: one test finds the end.
     unsigned digit = static_cast<unsigned char>(header[pos]) - unsigned{'0'};
     if (digit > 9) break;
-    // value * 10 + digit > UINT64_MAX, without a division for every digit.
-    if (value >= UINT64_MAX / 10 && (value > UINT64_MAX / 10 || digit > UINT64_MAX % 10))
+    // Nineteen digits always fit; from the twentieth on, value * 10 + digit
+    // > UINT64_MAX is tested, without a division for every digit.
+    if (pos - digits_start >= 19 && value >= UINT64_MAX / 10 &&
+        (value > UINT64_MAX / 10 || digit > UINT64_MAX % 10))
       overflow = true;
     value = value * 10 + digit;
   }

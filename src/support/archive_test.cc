@@ -97,6 +97,10 @@ TEST(HeaderNumber, SaturatesFromTheFirstNumberPastTheLargest) {
   EXPECT_EQ(convert("-18446744073709551620"), UINT64_MAX);
   EXPECT_EQ(convert("-184467440737095516150"), UINT64_MAX);
   EXPECT_EQ(convert("-01844674407370955161"), UINT64_MAX - 1844674407370955161u + 1);
+  // Nineteen digits always fit; twenty may not, wherever the number starts.
+  EXPECT_EQ(convert("9999999999999999999"), 9999999999999999999u);
+  EXPECT_EQ(convert("  99999999999999999999"), UINT64_MAX);
+  EXPECT_EQ(convert("00000000000000000000000000009"), 9u);
 }
 
 TEST(BsdNames, HashOneSlashDigitsThenOnlySpaces) {

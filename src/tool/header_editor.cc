@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // header_editor.cc - check and rewrite one ELF file header in place.
 //
-// Three steps on the header as a value: read it whole (16 identification
-// bytes, then the 36 or 48 its class implies), judge it against the input
-// conditions, and write it back over itself with the output values (or, in
-// a check, compare it with them); nothing else of the file is read or
-// written.
+// Three steps on the header as a value: read it whole (64 bytes in one read
+// where the member holds them, else 16 identification bytes, then the 36 or
+// 48 its class implies), judge it against the input conditions, and write it
+// back over itself with the output values (or, in a check, compare it with
+// them); nothing else of the file is written.
 #include "tool/header_editor.h"
 
 #include <cstdio>
@@ -28,11 +28,31 @@ void report_unreadable(FailureSink &failures, const char *display_name) {
   fail(failures, display_name, 0, "%s: Failed to read ELF header\n", display_name);
 }
 
-// Reads and decodes the header; false after reporting why it can't be edited.
-bool read_header(FailureSink &failures, const HeaderPlace &place, PositionedFile *file,
-                 std::uint64_t size_limit, ElfHeader *header) {
-  const char *display_name = place.display_name;
-  std::uint64_t offset = place.offset;
+enum class OneRead {
+  decoded,       // the header is read whole
+  failed,        // the read failed: the header is unreadable
+  step_by_step,  // something else: the steps below decide what to report
+};
+
+// The usual case in one read: the largest header there is fits under the
+// limit and the file holds it, and its class is one this tool knows.
+OneRead read_in_one(PositionedFile *file, std::uint64_t offset, std::uint64_t size_limit,
+                    ElfHeader *header) {
+  unsigned char bytes[ELF64_HEADER_SIZE];
+  std::size_t got = 0;
+  if (size_limit < sizeof bytes) return OneRead::step_by_step;
+  ReadOutcome outcome = file_read(file, offset, bytes, sizeof bytes, &got);
+  if (outcome == ReadOutcome::failed) return OneRead::failed;
+  int size = elf_header_size(bytes[EI_CLASS]);
+  if (outcome != ReadOutcome::whole || size == 0) return OneRead::step_by_step;
+  *header = decode_elf_header(bytes, size);
+  return OneRead::decoded;
+}
+
+// The header read in steps: the identification, then the rest its class
+// implies; false after reporting why it can't be edited.
+bool read_in_steps(FailureSink &failures, const char *display_name, PositionedFile *file,
+                   std::uint64_t offset, std::uint64_t size_limit, ElfHeader *header) {
   // Not even the identification fits: whatever follows belongs to someone else.
   if (size_limit < EI_NIDENT) {
     report_too_small(failures, display_name);
@@ -61,6 +81,19 @@ bool read_header(FailureSink &failures, const HeaderPlace &place, PositionedFile
   }
   *header = decode_elf_header(bytes, size);
   return true;
+}
+
+// Reads and decodes the header; false after reporting why it can't be edited.
+// What the single read leaves (a short member or file, an unknown class) is
+// read again in steps, so that what is reported is decided there alone.
+bool read_header(FailureSink &failures, const HeaderPlace &place, PositionedFile *file,
+                 std::uint64_t size_limit, ElfHeader *header) {
+  switch (read_in_one(file, place.offset, size_limit, header)) {
+    case OneRead::decoded: return true;
+    case OneRead::failed: report_unreadable(failures, place.display_name); return false;
+    case OneRead::step_by_step: break;
+  }
+  return read_in_steps(failures, place.display_name, file, place.offset, size_limit, header);
 }
 
 // Only an ELF header of the version this tool knows is edited at all: false

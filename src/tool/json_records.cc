@@ -64,15 +64,20 @@ void string_field(JsonBuffer *record, const char (&name)[N], const char *text) {
   string_field(record, name, text, text ? std::strlen(text) : 0);
 }
 
+std::size_t length_of(const char *text) { return text ? std::strlen(text) : 0; }
+
+// True when the cache was last given these bytes, or null as now.
+bool cache_holds(const JsonFieldCache &cache, const char *bytes, std::size_t length) {
+  return cache.valid && cache.is_null == !bytes && cache.bytes.length == length &&
+         (length == 0 || std::memcmp(cache.bytes.data, bytes, length) == 0);
+}
+
+// The field from the cache when it holds these bytes (`held`, as
+// cache_holds found), else written and kept in the cache.
 template <std::size_t N>
 void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
-                         const char *bytes) {
-  std::size_t length = bytes ? std::strlen(bytes) : 0;
-  if (cache->valid && cache->is_null == !bytes && cache->bytes.length == length &&
-      (length == 0 || std::memcmp(cache->bytes.data, bytes, length) == 0)) {
-    json_raw(record, cache->text.data, cache->text.length);
-    return;
-  }
+                         const char *bytes, std::size_t length, bool held) {
+  if (held) return json_raw(record, cache->text.data, cache->text.length);
   std::size_t start = record->length;
   string_field(record, name, bytes, length);
   cache->valid = true;
@@ -80,6 +85,13 @@ void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (
   cache->bytes.length = cache->text.length = 0;
   if (bytes) json_raw(&cache->bytes, bytes, length);
   json_raw(&cache->text, record->data + start, record->length - start);
+}
+
+template <std::size_t N>
+void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
+                         const char *bytes) {
+  std::size_t length = length_of(bytes);
+  cached_string_field(record, cache, name, bytes, length, cache_holds(*cache, bytes, length));
 }
 
 template <std::size_t N>
@@ -165,37 +177,128 @@ void differ_field(JsonBuffer *record, const ElfHeader &found, const ElfHeader &a
   json_literal(record, "]");
 }
 
-const char *result_text(HeaderResult result) {
+// A result's name and its length, so that a record copies it without a
+// look for its end.
+struct ResultName {
+  const char *text;
+  std::size_t length;
+};
+
+template <std::size_t N>
+constexpr ResultName result_name(const char (&text)[N]) {
+  return {text, N - 1};
+}
+
+ResultName result_text(HeaderResult result) {
   switch (result) {
-    case HeaderResult::written: return "written";
-    case HeaderResult::not_written: return "not_written";
-    case HeaderResult::unchanged: return "unchanged";
-    case HeaderResult::listed: return "listed";
-    case HeaderResult::as_wanted: return "as_wanted";
-    case HeaderResult::differs: return "differs";
-    case HeaderResult::skipped: return "skipped";
-    case HeaderResult::passed_over: return "passed_over";
+    case HeaderResult::written: return result_name("written");
+    case HeaderResult::not_written: return result_name("not_written");
+    case HeaderResult::unchanged: return result_name("unchanged");
+    case HeaderResult::listed: return result_name("listed");
+    case HeaderResult::as_wanted: return result_name("as_wanted");
+    case HeaderResult::differs: return result_name("differs");
+    case HeaderResult::skipped: return result_name("skipped");
+    case HeaderResult::passed_over: return result_name("passed_over");
   }
-  return "";
+  return result_name("");
 }
 
 }  // namespace
 
 JsonReporter::~JsonReporter() {
-  for (JsonFieldCache *c : {&operand_cache_, &file_cache_, &archive_cache_, &nested_cache_}) {
+  JsonPathsCache &paths = paths_cache_;
+  for (JsonFieldCache *c : {&paths.operand, &paths.file, &paths.archive, &nested_cache_}) {
     json_release(&c->bytes);
     json_release(&c->text);
   }
+  json_release(&paths.text);
+  json_release(&archive_text_.bytes);
+  json_release(&archive_text_.text);
+  json_release(&member_text_);
   json_release(&header_cache_.text);
   json_release(&record_);
 }
 
+// The operand, the file and the archive, from the text kept for the three
+// when each is what it was the last time: the same over an archive's members.
+void JsonReporter::path_fields(const HeaderPlace &p) {
+  JsonPathsCache &c = paths_cache_;
+  std::size_t operand = length_of(p.operand), archive = length_of(p.archive);
+  bool operand_held = cache_holds(c.operand, p.operand, operand);
+  // The file is most often the operand itself: then it is held where the
+  // operand is, when the two kept were the same.
+  bool file_is_operand = p.file == p.operand && c.file_is_operand;
+  std::size_t file = file_is_operand ? operand : length_of(p.file);
+  bool file_held = file_is_operand ? operand_held : cache_holds(c.file, p.file, file);
+  bool archive_held = cache_holds(c.archive, p.archive, archive);
+  // The three fields' caches change only together with the text.
+  if (operand_held && file_held && archive_held)
+    return json_raw(&record_, c.text.data, c.text.length);
+  std::size_t start = record_.length;
+  cached_string_field(&record_, &c.operand, "operand", p.operand, operand, operand_held);
+  cached_string_field(&record_, &c.file, "file", p.file, file, file_held);
+  cached_string_field(&record_, &c.archive, "archive", p.archive, archive, archive_held);
+  c.file_is_operand = cache_holds(c.file, c.operand.is_null ? nullptr : c.operand.bytes.data,
+                                  c.operand.bytes.length);
+  c.text.length = 0;
+  json_raw(&c.text, record_.data + start, record_.length - start);
+}
+
+// The length of the archive's path in a member's name "ARCHIVE(MEMBER)",
+// or 0 when the name is not of that form.
+std::size_t archive_part(const char *name, std::size_t length, const HeaderPlace &p) {
+  std::size_t member = p.member_length;
+  if (!p.member || length < member + 3 || name[length - 1] != ')') return 0;
+  std::size_t archive = length - member - 2;
+  if (name[archive] != '(' || std::memcmp(name + archive + 1, p.member, member) != 0) return 0;
+  return archive;
+}
+
+// The archive's path as a JSON string, kept while the names start with it;
+// a path that is not UTF-8 is not kept.
+bool keep_archive_text(JsonFieldCache *cache, const char *name, std::size_t length,
+                       const char *archive) {
+  if (cache->valid && cache->bytes.length == length &&
+      std::memcmp(cache->bytes.data, name, length) == 0)
+    return true;
+  if (!archive || std::strlen(archive) != length || std::memcmp(archive, name, length) != 0)
+    return false;
+  cache->bytes.length = cache->text.length = 0;
+  json_raw(&cache->bytes, archive, length);
+  cache->valid = json_string(&cache->text, archive, length);
+  return cache->valid;
+}
+
+// A member's name made from its archive's text and its own: the same text
+// as the name's own, without looking at the archive's bytes again.
+bool JsonReporter::name_from_parts(const HeaderPlace &p, bool member_exact) {
+  if (!member_exact || !p.display_name) return false;
+  std::size_t length = std::strlen(p.display_name);
+  std::size_t archive = archive_part(p.display_name, length, p);
+  if (archive == 0 || !keep_archive_text(&archive_text_, p.display_name, archive, p.archive))
+    return false;
+  const JsonBuffer &text = archive_text_.text, &member = member_text_;
+  key(&record_, "name");
+  json_raw(&record_, text.data, text.length - 1);
+  json_literal(&record_, "(");
+  json_raw(&record_, member.data + 1, member.length - 2);
+  json_literal(&record_, ")\"");
+  return true;
+}
+
 void JsonReporter::place_fields(const HeaderPlace &p) {
-  string_field(&record_, "name", p.display_name);
-  cached_string_field(&record_, &operand_cache_, "operand", p.operand);
-  cached_string_field(&record_, &file_cache_, "file", p.file);
-  cached_string_field(&record_, &archive_cache_, "archive", p.archive);
-  string_field(&record_, "member", p.member, p.member_length);
+  member_text_.length = 0;
+  bool member_exact = p.member && json_string(&member_text_, p.member, p.member_length);
+  if (!name_from_parts(p, member_exact)) string_field(&record_, "name", p.display_name);
+  path_fields(p);
+  if (member_exact) {
+    key(&record_, "member");
+    json_raw(&record_, member_text_.data, member_text_.length);
+  } else {
+    string_field(&record_, "member", p.member, p.member_length);
+  }
+  // Only a member of a thin archive's nested archive has one.
+  if (!p.nested_archive) return raw_literal(&record_, ",\"nested_archive\":null");
   cached_string_field(&record_, &nested_cache_, "nested_archive", p.nested_archive);
 }
 
@@ -249,7 +352,8 @@ void JsonReporter::header_record(HeaderResult result, const HeaderPlace &place,
                                  const ElfHeader *after, const SkipCondition *skip,
                                  const char *reason) {
   begin_record(&record_, "header\",\"result\":");
-  json_raw(&record_, result_text(result));
+  ResultName name = result_text(result);
+  json_raw(&record_, name.text, name.length);
   json_literal(&record_, "\"");
   place_fields(place);
   const ElfHeader *header = place.header;

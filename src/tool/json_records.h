@@ -25,6 +25,14 @@ struct JsonFieldCache {
   bool valid = false;
 };
 
+// The operand, the file and the archive as last written, each field's
+// bytes and text, and the text of the three together.
+struct JsonPathsCache {
+  JsonFieldCache operand, file, archive;
+  JsonBuffer text;
+  bool file_is_operand = false;  // the file kept has the operand's bytes
+};
+
 // What the fields of the last header written looked like: the members of
 // an archive mostly have the same values.
 struct JsonHeaderCache {
@@ -67,12 +75,17 @@ class JsonReporter final : public Reporter {
   void header_record(HeaderResult result, const HeaderPlace &place, const ElfHeader *after,
                      const SkipCondition *skip = nullptr, const char *reason = nullptr);
   void place_fields(const HeaderPlace &place);
+  void path_fields(const HeaderPlace &place);
+  bool name_from_parts(const HeaderPlace &place, bool member_exact);
   void header_fields(const ElfHeader &header, const ElfHeader *after);
   void skip_field(const SkipCondition *skip, std::int32_t machine);
   const HeaderEditSettings &settings_;
   bool dry_run_;
   JsonBuffer record_;
-  JsonFieldCache operand_cache_, file_cache_, archive_cache_, nested_cache_;
+  JsonPathsCache paths_cache_;
+  JsonFieldCache nested_cache_;
+  JsonFieldCache archive_text_;  // the archive's path, as the names start with it
+  JsonBuffer member_text_;       // the member's name as a JSON string
   JsonHeaderCache header_cache_;
 };
 

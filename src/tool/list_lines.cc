@@ -46,6 +46,12 @@ bool name_needs_escape(const char *name, std::size_t length) {
     std::memcpy(&word, name + at, 8);
     if (word_needs_escape(word)) return true;
   }
+  // The last few bytes as the last eight, looked at once more in one step.
+  if (at < length && length >= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, name + length - 8, 8);
+    return word_needs_escape(word);
+  }
   for (; at < length; ++at)
     if (needs_escape(name[at])) return true;
   return false;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -133,6 +134,28 @@ TEST(TextReporter, EscapesEachControlByteWhereverItStands) {
   EXPECT_EQ(captured.output(), "\xc3\xa9 !~]\x80\xff: unchanged\n");
 }
 
+// Names of every length: an escape among the last bytes of each is found,
+// and a name with none is shown as it is.
+TEST(TextReporter, EscapesAControlByteAmongTheLastBytesOfEveryLength) {
+  HeaderEditSettings settings;
+  TextReporter text(settings);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  for (std::size_t length = 1; length <= 27; ++length) {
+    for (std::size_t back = 1; back <= length && back <= 9; ++back) {
+      std::string name(length, 'n');
+      name[length - back] = '\x1b';
+      std::string shown = name.substr(0, length - back) + "\\x1b" + name.substr(length - back + 1);
+      CapturedOutput captured;
+      text.unchanged(member_place(name.c_str(), header));
+      EXPECT_EQ(captured.output(), shown + ": unchanged\n") << length << ", " << back;
+    }
+    std::string plain(length, 'n');
+    CapturedOutput captured;
+    text.unchanged(member_place(plain.c_str(), header));
+    EXPECT_EQ(captured.output(), plain + ": unchanged\n");
+  }
+}
+
 // A failure is rendered from its own record: the name it is about is the
 // one it carries, whatever its text says.
 TEST(JsonReporter, AFailureRecordNamesItsSubjectAndReason) {
@@ -219,6 +242,107 @@ TEST(JsonReporter, AMembersNameIsItsArchivesPathAndItsOwnName) {
             ",\"name\":\"\\ufffd.a(a.o)\",\"name_hex\":\"fe2e6128612e6f29\" ,\"member\":\"a.o\"");
   EXPECT_EQ(fields(record_of("thin.a", "a.o", "thin.a[a.o]")),
             ",\"name\":\"thin.a[a.o]\" ,\"member\":\"a.o\"");
+}
+
+// The operand, the file and the archive repeat from record to record, but
+// each record shows its own: a change of any one of them, or a return to
+// the first, is shown.
+TEST(JsonReporter, EachRecordShowsItsOwnOperandFileAndArchive) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  auto paths_of = [&](const char *operand, const char *file, const char *archive) {
+    HeaderPlace place = member_place("x", header);
+    place.operand = operand;
+    place.file = file;
+    place.archive = archive;
+    CapturedOutput captured;
+    json.listed(place);
+    std::string record = captured.output();
+    std::size_t at = record.find(",\"operand\":");
+    return record.substr(at, record.find(",\"member\":") - at);
+  };
+  const char *runs[][3] = {{"a", "a", "a"}, {"a", "a", "a"},     {"a", "b", "a"}, {"a", "b", "c"},
+                           {"d", "b", "c"}, {"d", "b", nullptr}, {"a", "a", "a"}};
+  for (const auto &run : runs) {
+    std::string archive = run[2] ? std::string("\"") + run[2] + '"' : "null";
+    EXPECT_EQ(paths_of(run[0], run[1], run[2]), std::string(",\"operand\":\"") + run[0] +
+                                                    "\",\"file\":\"" + run[1] +
+                                                    "\",\"archive\":" + archive);
+  }
+}
+
+// The file is most often the operand itself, one string reused from file
+// to file: each record shows what it holds then.
+TEST(JsonReporter, AFileThatIsTheOperandShowsItsBytesOfTheMoment) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  char path[] = "a.o";
+  const char *other = "b.o";
+  auto paths_of = [&](const char *file) {
+    HeaderPlace place = member_place("x", header);
+    place.operand = path;
+    place.file = file;
+    place.archive = nullptr;
+    CapturedOutput captured;
+    json.listed(place);
+    std::string record = captured.output();
+    std::size_t at = record.find(",\"operand\":");
+    return record.substr(at, record.find(",\"archive\":") - at);
+  };
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"a.o\",\"file\":\"a.o\"");
+  path[0] = 'c';
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"c.o\",\"file\":\"c.o\"");
+  EXPECT_EQ(paths_of(other), ",\"operand\":\"c.o\",\"file\":\"b.o\"");
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"c.o\",\"file\":\"c.o\"");
+  path[0] = 'b';
+  EXPECT_EQ(paths_of(path), ",\"operand\":\"b.o\",\"file\":\"b.o\"");
+  EXPECT_EQ(paths_of(nullptr), ",\"operand\":\"b.o\",\"file\":null");
+}
+
+// A member's name is written as any other string is, whatever archive came
+// before it: the name and the member fields of each record in a run are the
+// JSON strings of their own bytes.
+TEST(JsonReporter, AMembersNameIsItsOwnStringWhateverCameBefore) {
+  HeaderEditSettings settings;
+  JsonReporter json(settings, false);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  auto quoted = [](const std::string &bytes) {
+    JsonBuffer buffer;
+    bool exact = json_string(&buffer, bytes.data(), bytes.size());
+    std::string text(buffer.data, buffer.length);
+    json_release(&buffer);
+    return exact ? text : text + " (not exact)";
+  };
+  const char *runs[][3] = {{"l.a", "a.o", "l.a(a.o)"},
+                           {"l.a", "b\".o", "l.a(b\".o)"},
+                           {"l.a", "c.o", "l.a(c.o)"},
+                           {"m.a", "c.o", "m.a(c.o)"},
+                           {"m.a", "c.o", "l.a(c.o)"},
+                           {"m.a", "c.o", "m.a(x.o)"},
+                           {"m.a", "(c.o", "m.a((c.o)"},
+                           {"\xe2\x82", "d", "\xe2\x82(d)"},
+                           {"\xe2\x82", "d", "\xe2\x82(d)"},
+                           {"m.a", "c.o", "m.a[c.o]"},
+                           {"m.a", "", "m.a()"},
+                           {"m.a", "c.o", "m.a(c.o)"}};
+  for (const auto &run : runs) {
+    HeaderPlace place = member_place(run[2], header);
+    place.operand = place.file = place.archive = run[0];
+    place.member = run[1];
+    place.member_length = std::strlen(run[1]);
+    CapturedOutput captured;
+    json.listed(place);
+    std::string record = captured.output();
+    // The name's text, and " (not exact)" where its hex follows it.
+    std::size_t name = record.find(",\"name\":") + 8, member = record.find(",\"member\":") + 10;
+    std::size_t name_end = std::min(record.find(",\"name_hex\":"), record.find(",\"operand\":"));
+    std::string name_text = record.substr(name, name_end - name);
+    if (record.find(",\"name_hex\":") != std::string::npos) name_text += " (not exact)";
+    EXPECT_EQ(name_text, quoted(run[2])) << run[2];
+    EXPECT_EQ(record.substr(member, record.find(",\"nested") - member), quoted(run[1])) << run[1];
+  }
 }
 
 }  // namespace
