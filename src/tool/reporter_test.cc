@@ -200,7 +200,10 @@ TEST(TextReporter, EscapesEachMemberOfArchivesMetInTurn) {
   char path[] = "lib.a";
   text.unchanged(archive_member_place(path, "lib.a(f.o)", header));
   path[1] = '\x1b';
-  text.unchanged(archive_member_place(path, "l\x1b" "b.a(f.o)", header));
+  text.unchanged(archive_member_place(path,
+                                      "l\x1b"
+                                      "b.a(f.o)",
+                                      header));
   EXPECT_EQ(captured.output(), expected + "lib.a(f.o): unchanged\nl\\x1bb.a(f.o): unchanged\n");
 }
 
