@@ -8,6 +8,7 @@
 // after the index. A thin archive keeps only those two special members' data.
 #include "support/archive.h"
 
+#include <bit>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,64 @@ static const char long_names_name[] = "//              ";
 
 static bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Eight bytes as a number whose lowest byte is the first of them.
+static std::uint64_t first_eight(const char *bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+// How many of the eight bytes, from the first on, are decimal digits. A
+// digit's high half is 3 and stays 3 when 6 is added (a low half above 9
+// carries); a carry out of one byte reaches only the bytes after it.
+static int leading_digits(std::uint64_t word) {
+  constexpr std::uint64_t highs = 0xf0f0f0f0f0f0f0f0, threes = 0x3030303030303030;
+  constexpr std::uint64_t sixes = 0x0606060606060606;
+  std::uint64_t not_digit = ((word & highs) ^ threes) | (((word + sixes) & highs) ^ threes);
+  return not_digit ? std::countr_zero(not_digit) / 8 : 8;
+}
+
+// The value of the first `count` (1 to 8) digits of the eight bytes: moved
+// to the top, the bytes are joined in pairs, then fours, then eights.
+static std::uint64_t digits_value(std::uint64_t word, int count) {
+  std::uint64_t d = (word & 0x0f0f0f0f0f0f0f0f) << (8 * (8 - count));
+  d = (d * 10 + (d >> 8)) & 0x00ff00ff00ff00ff;
+  d = (d * 100 + (d >> 16)) & 0x0000ffff0000ffff;
+  return (d * 10000 + (d >> 32)) & 0xffffffff;
+}
+
+// The digits from *pos on added to value, one at a time; *pos ends past
+// them. Nineteen digits always fit; from the twentieth on, value * 10 +
+// digit > UINT64_MAX is tested, without a division for every digit.
+static std::uint64_t add_digits(const char *header, int digits_start, int *pos, std::uint64_t value,
+                                bool *overflow) {
+  for (; *pos < ar_header_size; ++*pos) {
+    // Any byte below '0' wraps to a large number: one test finds the end.
+    unsigned digit = static_cast<unsigned char>(header[*pos]) - unsigned{'0'};
+    if (digit > 9) break;
+    if (*pos - digits_start >= 19 && value >= UINT64_MAX / 10 &&
+        (value > UINT64_MAX / 10 || digit > UINT64_MAX % 10))
+      *overflow = true;
+    value = value * 10 + digit;
+  }
+  return value;
+}
+
+// The digits from *pos on, and *pos past them: most numbers are read
+// eight bytes at a time, where eight are left in the header.
+static std::uint64_t read_digits(const char *header, int *pos, bool *overflow) {
+  int start = *pos;
+  if (start + 8 > ar_header_size) return add_digits(header, start, pos, 0, overflow);
+  std::uint64_t word = first_eight(header + start);
+  int count = leading_digits(word);
+  if (count == 0) return 0;
+  *pos += count;
+  std::uint64_t value = digits_value(word, count);
+  if (count < 8) return value;
+  return add_digits(header, start, pos, value, overflow);
+}
+
 std::uint64_t header_number(const char *header, int offset, int *end_offset) {
   int pos = offset;
   while (pos < ar_header_size && is_space(header[pos])) ++pos;
@@ -40,19 +99,8 @@ std::uint64_t header_number(const char *header, int offset, int *end_offset) {
     ++pos;
   }
   int digits_start = pos;
-  std::uint64_t value = 0;
   bool overflow = false;
-  for (; pos < ar_header_size; ++pos) {
-    // Any byte below '0' wraps to a large number: one test finds the end.
-    unsigned digit = static_cast<unsigned char>(header[pos]) - unsigned{'0'};
-    if (digit > 9) break;
-    // Nineteen digits always fit; from the twentieth on, value * 10 + digit
-    // > UINT64_MAX is tested, without a division for every digit.
-    if (pos - digits_start >= 19 && value >= UINT64_MAX / 10 &&
-        (value > UINT64_MAX / 10 || digit > UINT64_MAX % 10))
-      overflow = true;
-    value = value * 10 + digit;
-  }
+  std::uint64_t value = read_digits(header, &pos, &overflow);
   if (pos == digits_start) {
     // No digits: nothing was converted, and the end is where we started.
     if (end_offset) *end_offset = offset;

@@ -84,6 +84,29 @@ TEST(HeaderNumber, StopsAtTheGraveAccentAndAtTheHeadersEnd) {
   delete[] digits;
 }
 
+// Numbers of every length at every place a field can start, ended by each
+// kind of byte: the value is the digits' own, and the end is past them.
+TEST(HeaderNumber, ReadsEachLengthWhereverItStarts) {
+  const char ends[] = {' ', ':', '`', '/', '\x00', '\xff', 'a', '9' + 1, '0' - 1, '\xb6', '\xfa'};
+  for (int start = 0; start < ar_header_size; ++start) {
+    for (int length = 1; start + length <= ar_header_size && length <= 19; ++length) {
+      for (char end : ends) {
+        std::string header(ar_header_size, end);
+        std::uint64_t expected = 0;
+        for (int i = 0; i < length; ++i) {
+          int digit = (start + 3 * i + length) % 10;
+          header[start + i] = static_cast<char>('0' + digit);
+          expected = expected * 10 + digit;
+        }
+        int got_end = -1;
+        EXPECT_EQ(header_number(header.data(), start, &got_end), expected)
+            << start << ", " << length << ", " << int(end);
+        EXPECT_EQ(got_end, start + length) << start << ", " << length << ", " << int(end);
+      }
+    }
+  }
+}
+
 // The largest number converts; one digit more, or a larger last digit,
 // saturates. A minus sign shows which happened.
 TEST(HeaderNumber, SaturatesFromTheFirstNumberPastTheLargest) {

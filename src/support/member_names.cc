@@ -323,10 +323,10 @@ static void append(char **end, const char *text, std::size_t length) {
 }
 
 // Built by copying its parts: it is made once for every member.
-const char *archive_display_name(NameBuffer *buffer, const char *archive, bool is_thin,
+const char *archive_display_name(NameBuffer *buffer, const char *archive,
+                                 std::size_t archive_length, bool is_thin,
                                  const char *nested_archive, const char *name,
                                  std::size_t name_length, FailureSink &failures) {
-  std::size_t archive_length = std::strlen(archive);
   std::size_t nested_length = nested_archive ? std::strlen(nested_archive) : 0;
   std::size_t size = archive_length + name_length + 3 + (nested_archive ? nested_length + 2 : 0);
   char *display_name = grow(buffer, size) ? buffer->bytes : nullptr;

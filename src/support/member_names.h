@@ -71,8 +71,10 @@ bool archive_member_at(ArchiveState *state, std::uint64_t offset, ArchiveMember 
 // thin archive's member file, thin.a[lib.a(foo.o)] for a member of an archive
 // nested in a thin one (nested_archive non-null), written into `buffer`,
 // which grows to hold it: the name stays valid until the buffer's next use.
-// Null after handing the failure to `failures`.
-const char *archive_display_name(NameBuffer *buffer, const char *archive, bool is_thin,
+// The archive's path is archive_length bytes long. Null after handing the
+// failure to `failures`.
+const char *archive_display_name(NameBuffer *buffer, const char *archive,
+                                 std::size_t archive_length, bool is_thin,
                                  const char *nested_archive, const char *name,
                                  std::size_t name_length, FailureSink &failures);
 

@@ -217,7 +217,7 @@ TEST(DisplayName, ThreeFormsEachSizedExactly) {
   const char *archive = "some/dir/libverylongname.a";
   NameBuffer buffer;
   auto display = [&](bool is_thin, const char *nested) {
-    return std::string(archive_display_name(&buffer, archive, is_thin, nested,
+    return std::string(archive_display_name(&buffer, archive, std::strlen(archive), is_thin, nested,
                                             "averyveryverylongname.o/x", 23, stderr_failures()));
   };
   EXPECT_EQ(display(false, nullptr), "some/dir/libverylongname.a(averyveryverylongname.o)");
@@ -226,7 +226,7 @@ TEST(DisplayName, ThreeFormsEachSizedExactly) {
             "some/dir/libverylongname.a[some/dir/nested.a(averyveryverylongname.o)]");
   // The buffer is reused: a shorter name after a longer one ends where it should.
   EXPECT_EQ(
-      std::string(archive_display_name(&buffer, "a", false, nullptr, "b", 1, stderr_failures())),
+      std::string(archive_display_name(&buffer, "a", 1, false, nullptr, "b", 1, stderr_failures())),
       "a(b)");
   std::free(buffer.bytes);
 }

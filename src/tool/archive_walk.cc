@@ -179,6 +179,7 @@ struct ArchiveWalk {
   NameBuffer display_name;
   // The outer reader's path and kind, asked once: every member needs them.
   const char *archive = nullptr;
+  std::size_t archive_length = 0;
   bool is_thin = false;
 };
 
@@ -187,9 +188,9 @@ static const char *member_display_name(ArchiveWalk *walk, const char *nested_arc
                                        const ArchiveMember &member) {
   const char *archive = walk->archive;
   Reporter &reporter = *walk->options.reporter;
-  const char *name =
-      archive_display_name(&walk->display_name, archive, walk->is_thin || nested_archive,
-                           nested_archive, member.name, member.name_length, reporter);
+  const char *name = archive_display_name(&walk->display_name, archive, walk->archive_length,
+                                          walk->is_thin || nested_archive, nested_archive,
+                                          member.name, member.name_length, reporter);
   if (!name) fail(reporter, archive, 0, "%s: bad archive file name\n", archive);
   return name;
 }
@@ -251,6 +252,7 @@ static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member
 static int walk_members(ArchiveWalk *walk, PositionedFile *file, bool is_thin) {
   if (!archive_start(walk->outer, walk->place.display_name, file, is_thin)) return 1;
   walk->archive = archive_path(walk->outer);
+  walk->archive_length = std::strlen(walk->archive);
   walk->is_thin = archive_is_thin(walk->outer);
   int status = 0;
   ArchiveMember member;  // made once: the reader fills it for every member

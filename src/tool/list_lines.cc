@@ -57,25 +57,37 @@ bool name_needs_escape(const char *name, std::size_t length) {
   return false;
 }
 
-// Starts a line with the name and ": ". One line per header, and nothing a
-// terminal acts on: each byte that needs it is written as an escape.
-void start_line(JsonBuffer *line, const char *name) {
-  line->length = 0;
-  // An empty piece is copied to the buffer as well: it must have one.
-  if (!line->data) json_grow(line, 256);
-  std::size_t length = std::strlen(name);
-  const char *plain = name;
-  if (name_needs_escape(name, length)) {
-    for (const char *c = name; *c; ++c) {
-      if (!needs_escape(*c)) continue;
-      json_raw(line, plain, static_cast<std::size_t>(c - plain));
-      append(line, *c == '\\' ? "\\\\" : control_byte_escape(*c).text);
-      plain = c + 1;
-    }
-    length = std::strlen(plain);
+bool starts_with(const char *name, std::size_t length, const char *prefix,
+                 std::size_t prefix_length) {
+  return prefix_length <= length && std::memcmp(name, prefix, prefix_length) == 0;
+}
+
+// How many leading bytes of the name are known to need no escape: those of
+// its archive's path, looked at when the path differs from the last one kept.
+std::size_t clean_prefix_length(KnownPrefix *known, const HeaderPlace &place, const char *name,
+                                std::size_t length) {
+  if (!place.archive) return 0;
+  JsonBuffer &text = known->text;
+  if (text.length == 0 || !starts_with(name, length, text.data, text.length)) {
+    std::size_t archive_length = std::strlen(place.archive);
+    if (!starts_with(name, length, place.archive, archive_length)) return 0;
+    text.length = 0;
+    json_raw(&text, place.archive, archive_length);
+    known->needs_escape = name_needs_escape(place.archive, archive_length);
   }
-  json_raw(line, plain, length);
-  json_literal(line, ": ");
+  return known->needs_escape ? 0 : text.length;
+}
+
+// Writes the name with each byte that needs it as an escape.
+void append_escaped(JsonBuffer *line, const char *name) {
+  const char *plain = name;
+  for (const char *c = name; *c; ++c) {
+    if (!needs_escape(*c)) continue;
+    json_raw(line, plain, static_cast<std::size_t>(c - plain));
+    append(line, *c == '\\' ? "\\\\" : control_byte_escape(*c).text);
+    plain = c + 1;
+  }
+  append(line, plain);
 }
 
 // Ends the line and hands it to the standard output in one piece.
@@ -135,23 +147,40 @@ void keep_tail(JsonBuffer *line, std::size_t start, LineTail *tail, const ElfHea
 TextReporter::~TextReporter() {
   json_release(&line_);
   for (LineTail *tail : {&listed_tail_, &changed_tail_, &checked_tail_}) json_release(&tail->text);
+  json_release(&archive_prefix_.text);
+}
+
+// Starts the line with the name and ": ". One line per header, and nothing
+// a terminal acts on: each byte that needs it is written as an escape.
+void TextReporter::start_line(const HeaderPlace &place) {
+  const char *name = place.display_name;
+  line_.length = 0;
+  // An empty piece is copied to the buffer as well: it must have one.
+  if (!line_.data) json_grow(&line_, 256);
+  std::size_t length = std::strlen(name);
+  std::size_t known = clean_prefix_length(&archive_prefix_, place, name, length);
+  if (name_needs_escape(name + known, length - known))
+    append_escaped(&line_, name);
+  else
+    json_raw(&line_, name, length);
+  json_literal(&line_, ": ");
 }
 
 void TextReporter::unchanged(const HeaderPlace &place) {
-  start_line(&line_, place.display_name);
+  start_line(place);
   append(&line_, "unchanged");
   end_line(&line_);
 }
 
 void TextReporter::passed_over(const HeaderPlace &place, const char *why) {
-  start_line(&line_, place.display_name);
+  start_line(place);
   append_all(&line_, {"passed over (", why, ")"});
   end_line(&line_);
 }
 
 void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
   std::int32_t machine = place.header->e_machine;
-  start_line(&line_, place.display_name);
+  start_line(place);
   if (skip.why) {
     append_all(&line_, {"skipped (", skip.why, ")"});
     return end_line(&line_);
@@ -170,7 +199,7 @@ void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) 
 // ordinary files stay short.
 void TextReporter::listed(const HeaderPlace &place) {
   const ElfHeader &header = *place.header;
-  start_line(&line_, place.display_name);
+  start_line(place);
   if (reuse_tail(&line_, listed_tail_, header, header)) return;
   std::size_t start = line_.length;
   const char *separator = "";
@@ -187,7 +216,7 @@ void TextReporter::listed(const HeaderPlace &place) {
 
 void TextReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
   const ElfHeader &before = *place.header;
-  start_line(&line_, place.display_name);
+  start_line(place);
   if (reuse_tail(&line_, changed_tail_, before, after)) return;
   std::size_t start = line_.length;
   const char *separator = "";
@@ -204,7 +233,7 @@ void TextReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
 }
 
 void TextReporter::checked(const HeaderPlace &place, const ElfHeader &after, bool differs) {
-  start_line(&line_, place.display_name);
+  start_line(place);
   if (!differs) {
     append(&line_, "as wanted");
     return end_line(&line_);

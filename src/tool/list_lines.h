@@ -17,6 +17,14 @@ struct LineTail {
   bool valid = false;
 };
 
+// The leading bytes of the last name that began with its archive's path,
+// and whether any of them needs an escape: the members of an archive share
+// them, so they are looked at once per archive, not once per member.
+struct KnownPrefix {
+  JsonBuffer text;
+  bool needs_escape = false;
+};
+
 class TextReporter final : public Reporter {
  public:
   explicit TextReporter(const HeaderEditSettings &settings) : settings_(settings) {}
@@ -42,9 +50,11 @@ class TextReporter final : public Reporter {
 
  private:
   void failure_written(const Failure &, const char *, std::size_t) override {}
+  void start_line(const HeaderPlace &place);
   const HeaderEditSettings &settings_;
   JsonBuffer line_;  // the line being built, written whole
   LineTail listed_tail_, changed_tail_, checked_tail_;
+  KnownPrefix archive_prefix_;
 };
 
 }  // namespace hdrtune

@@ -156,6 +156,57 @@ TEST(TextReporter, EscapesAControlByteAmongTheLastBytesOfEveryLength) {
   }
 }
 
+HeaderPlace archive_member_place(const char *archive, const char *display_name,
+                                 const ElfHeader &header) {
+  HeaderPlace place = member_place(display_name, header);
+  place.operand = place.file = place.archive = archive;
+  return place;
+}
+
+// The archive part of a name is looked at once per archive: members of
+// archives met one after another, with a control byte in the archive's path
+// or in the member's name, are each shown as they are.
+TEST(TextReporter, EscapesEachMemberOfArchivesMetInTurn) {
+  HeaderEditSettings settings;
+  TextReporter text(settings);
+  ElfHeader header = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
+  const struct {
+    const char *archive, *name, *shown;
+  } cases[] = {
+      {"lib.a", "lib.a(a.o)", "lib.a(a.o)"},
+      {"lib.a", "lib.a(\x1b.o)", "lib.a(\\x1b.o)"},
+      {"lib.a", "lib.a(\n.o)", "lib.a(\\n.o)"},
+      {"lib.a", "lib.a(b.o)", "lib.a(b.o)"},
+      {"l\x1b.a", "l\x1b.a(a.o)", "l\\x1b.a(a.o)"},
+      {"l\x1b.a", "l\x1b.a(b.o)", "l\\x1b.a(b.o)"},
+      {"lib.a", "lib.a(c.o)", "lib.a(c.o)"},
+      {"lib.a.b", "lib.a.b(\x7f)", "lib.a.b(\\x7f)"},
+      {"lib.a.b", "lib.a.b(d.o)", "lib.a.b(d.o)"},
+      {"lib.a", "lib.a[n\\.a(e.o)]", "lib.a[n\\\\.a(e.o)]"},
+      {"other/lib.a", "other/lib.a(a.o)", "other/lib.a(a.o)"},
+      {"lib.a", "x.o", "x.o"},
+  };
+  CapturedOutput captured;
+  std::string expected;
+  for (const auto &c : cases) {
+    text.unchanged(archive_member_place(c.archive, c.name, header));
+    expected += std::string(c.shown) + ": unchanged\n";
+  }
+  HeaderPlace plain = member_place("p\x1b.o", header);
+  plain.archive = nullptr;
+  text.unchanged(plain);
+  expected += "p\\x1b.o: unchanged\n";
+  // The same buffer holding another path of the same length.
+  char path[] = "lib.a";
+  text.unchanged(archive_member_place(path, "lib.a(f.o)", header));
+  path[1] = '\x1b';
+  text.unchanged(archive_member_place(path,
+                                      "l\x1b"
+                                      "b.a(f.o)",
+                                      header));
+  EXPECT_EQ(captured.output(), expected + "lib.a(f.o): unchanged\nl\\x1bb.a(f.o): unchanged\n");
+}
+
 // A failure is rendered from its own record: the name it is about is the
 // one it carries, whatever its text says.
 TEST(JsonReporter, AFailureRecordNamesItsSubjectAndReason) {
