@@ -92,11 +92,14 @@ static std::uint64_t read_digits(const char *header, int *pos, bool *overflow) {
 
 std::uint64_t header_number(const char *header, int offset, int *end_offset) {
   int pos = offset;
-  while (pos < ar_header_size && is_space(header[pos])) ++pos;
   bool negative = false;
-  if (pos < ar_header_size && (header[pos] == '+' || header[pos] == '-')) {
-    negative = header[pos] == '-';
-    ++pos;
+  // Most fields start with their first digit: spaces and a sign are rare.
+  if (pos >= ar_header_size || !is_decimal_digit(header[pos])) {
+    while (pos < ar_header_size && is_space(header[pos])) ++pos;
+    if (pos < ar_header_size && (header[pos] == '+' || header[pos] == '-')) {
+      negative = header[pos] == '-';
+      ++pos;
+    }
   }
   int digits_start = pos;
   bool overflow = false;

@@ -18,19 +18,24 @@ int e_flags_offset(int size) {
   return size == ELF32_HEADER_SIZE ? E_FLAGS_OFFSET32 : E_FLAGS_OFFSET64;
 }
 
+void decode_elf_fields(ElfHeader *header) {
+  const unsigned char *bytes = header->bytes;
+  header->elf_class = bytes[EI_CLASS];
+  header->data_encoding = bytes[EI_DATA];
+  header->version = bytes[EI_VERSION];
+  header->osabi = bytes[EI_OSABI];
+  header->abi_version = bytes[EI_ABIVERSION];
+  select_byte_order(bytes[EI_DATA]);
+  header->e_type = static_cast<std::uint16_t>(field_get(bytes + E_TYPE_OFFSET, 2));
+  header->e_machine = static_cast<std::uint16_t>(field_get(bytes + E_MACHINE_OFFSET, 2));
+  header->e_flags = static_cast<std::uint32_t>(field_get(bytes + e_flags_offset(header->size), 4));
+}
+
 ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
   ElfHeader header = {};
   std::memcpy(header.bytes, bytes, size);
   header.size = size;
-  header.elf_class = bytes[EI_CLASS];
-  header.data_encoding = bytes[EI_DATA];
-  header.version = bytes[EI_VERSION];
-  header.osabi = bytes[EI_OSABI];
-  header.abi_version = bytes[EI_ABIVERSION];
-  select_byte_order(bytes[EI_DATA]);
-  header.e_type = static_cast<std::uint16_t>(field_get(bytes + E_TYPE_OFFSET, 2));
-  header.e_machine = static_cast<std::uint16_t>(field_get(bytes + E_MACHINE_OFFSET, 2));
-  header.e_flags = static_cast<std::uint32_t>(field_get(bytes + e_flags_offset(size), 4));
+  decode_elf_fields(&header);
   return header;
 }
 

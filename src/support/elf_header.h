@@ -62,6 +62,9 @@ int elf_header_size(int elf_class);
 // its class implies) are in `bytes`.
 ElfHeader decode_elf_header(const unsigned char *bytes, int size);
 
+// Decodes the fields of a header whose bytes and size are already in place.
+void decode_elf_fields(ElfHeader *header);
+
 // Where e_flags lies in a header of this size.
 int e_flags_offset(int size);
 

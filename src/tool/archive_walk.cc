@@ -48,6 +48,7 @@ static bool starts_with_elf_magic(PositionedFile *file, std::uint64_t offset, st
 // and such members are passed over (in a tree in silence; with
 // --skip-unmatched, with a line in a listing). The header must fit in the
 // member's own data: not in its pad byte, nor over the next member's header.
+// The place's offset is already the member's ELF header's.
 static MemberResult edit_member_header(const RunOptions &options, const HeaderPlace &place,
                                        const ArchiveMember &member, bool silent_pass_over) {
   if ((silent_pass_over || options.pass_over_not_elf) &&
@@ -56,9 +57,7 @@ static MemberResult edit_member_header(const RunOptions &options, const HeaderPl
     if (!silent_pass_over && options.list) options.reporter->passed_over(place, "not ELF");
     return MemberResult::edited;
   }
-  HeaderPlace header_place = place;
-  header_place.offset = member.elf_offset;
-  return result_of(edit_object(options, header_place, member.file, member.size));
+  return result_of(edit_object(options, place, member.file, member.size));
 }
 
 static MemberResult edit_regular_member(const RunOptions &options, const HeaderPlace &place,
@@ -223,6 +222,7 @@ static MemberResult edit_nested_reference(ArchiveWalk *walk, const ArchiveMember
                             display_name);
     return MemberResult::failed;
   }
+  place.offset = member.elf_offset;
   return edit_found_nested_member(walk->options, nested, member, place);
 }
 
@@ -246,6 +246,7 @@ static MemberResult handle_member(ArchiveWalk *walk, const ArchiveMember &member
   place.display_name = display_name;
   if (member.place == MemberPlace::own_file)
     return edit_thin_member(walk->options, walk->archive, walk->nested, member, place);
+  place.offset = member.elf_offset;
   return edit_regular_member(walk->options, place, member, walk->silent_pass_over);
 }
 

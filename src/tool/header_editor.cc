@@ -38,14 +38,15 @@ enum class OneRead {
 // limit and the file holds it, and its class is one this tool knows.
 OneRead read_in_one(PositionedFile *file, std::uint64_t offset, std::uint64_t size_limit,
                     ElfHeader *header) {
-  unsigned char bytes[ELF64_HEADER_SIZE];
   std::size_t got = 0;
-  if (size_limit < sizeof bytes) return OneRead::step_by_step;
-  ReadOutcome outcome = file_read(file, offset, bytes, sizeof bytes, &got);
+  if (size_limit < sizeof header->bytes) return OneRead::step_by_step;
+  ReadOutcome outcome = file_read(file, offset, header->bytes, sizeof header->bytes, &got);
   if (outcome == ReadOutcome::failed) return OneRead::failed;
-  int size = elf_header_size(bytes[EI_CLASS]);
-  if (outcome != ReadOutcome::whole || size == 0) return OneRead::step_by_step;
-  *header = decode_elf_header(bytes, size);
+  header->size = elf_header_size(header->bytes[EI_CLASS]);
+  if (outcome != ReadOutcome::whole || header->size == 0) return OneRead::step_by_step;
+  // A 32-bit header's bytes are followed by 12 of what comes after it:
+  // read, never written.
+  decode_elf_fields(header);
   return OneRead::decoded;
 }
 
@@ -354,7 +355,8 @@ ElfHeader with_output_values(const ElfHeader &header, const HeaderEditSettings &
   ElfHeader edited = header;
   encode_output_fields(&edited, s.output_machine, s.output_type, s.output_osabi,
                        s.output_abi_version, s.output_flags);
-  return decode_elf_header(edited.bytes, edited.size);
+  decode_elf_fields(&edited);
+  return edited;
 }
 
 // A check: the header holds every output value when writing them would not
