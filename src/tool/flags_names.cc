@@ -119,15 +119,10 @@ static void resolve_for_header(const char *names, std::int32_t e_machine, Masked
     *flags = {};
 }
 
-const RunOptions &with_flags_resolved(const RunOptions &options, std::int32_t e_machine,
-                                      RunOptions *resolved) {
-  const HeaderEditSettings &s = options.settings;
-  if (!s.input_flags_names && !s.output_flags_names) return options;
-  *resolved = options;
-  HeaderEditSettings &r = resolved->settings;
-  resolve_for_header(s.input_flags_names, e_machine, &r.input_flags, &r.input_flags_missing);
-  resolve_for_header(s.output_flags_names, e_machine, &r.output_flags, &r.output_flags_missing);
-  return *resolved;
+void resolve_flags_for_machine(HeaderEditSettings *settings, std::int32_t e_machine) {
+  HeaderEditSettings &s = *settings;
+  resolve_for_header(s.input_flags_names, e_machine, &s.input_flags, &s.input_flags_missing);
+  resolve_for_header(s.output_flags_names, e_machine, &s.output_flags, &s.output_flags_missing);
 }
 
 bool resolve_flags_settings(const char *text, std::int32_t e_machine, MaskedFlags *flags,

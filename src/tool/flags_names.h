@@ -45,10 +45,9 @@ bool check_flags_settings(FailureSink &failures, const char *text);
 bool lookup_flags_setting(FailureSink &failures, const char *text, MaskedFlags *flags,
                           const char **names);
 
-// The options with the flags settings given by name resolved for a header
-// of `e_machine`, in *resolved, or the options themselves when none was.
-const RunOptions &with_flags_resolved(const RunOptions &options, std::int32_t e_machine,
-                                      RunOptions *resolved);
+// Resolves the flags settings given by name in *settings for a header of
+// `e_machine`, into its input and output flags (or what the machine lacks).
+void resolve_flags_for_machine(HeaderEditSettings *settings, std::int32_t e_machine);
 
 // The settings of `text` as the bits and mask they give on `e_machine`. When
 // the machine lacks one, false, with *missing pointing at that setting in

@@ -448,8 +448,8 @@ int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedF
   if (!s.input_flags_names && !s.output_flags_names) return edit_header(options, place, file);
   // Flags given by name mean bits of the header's own machine. The copy is
   // made only here: most runs give none, and pay nothing for it.
-  RunOptions copy;
-  const RunOptions &resolved = with_flags_resolved(options, header.e_machine, &copy);
+  RunOptions resolved = options;
+  resolve_flags_for_machine(&resolved.settings, header.e_machine);
   place.settings = &resolved.settings;
   return edit_header(resolved, place, file);
 }
