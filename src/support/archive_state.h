@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // archive_state.h - the archive reader's own record, for its code and its unit
 // tests only: everyone else holds an ArchiveState through archive.h's functions.
+// Included only by: archive.cc member_names.cc archive_test.cc member_names_test.cc
 #pragma once
 
 #include <cstdint>
