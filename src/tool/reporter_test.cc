@@ -73,6 +73,17 @@ HeaderPlace member_place(const char *display_name, const ElfHeader &header) {
   return place;
 }
 
+// The part of the record the JSON reporter lists for the place, from the
+// key `from` up to the key `to`.
+std::string listed_fields(JsonReporter &json, const HeaderPlace &place, const char *from,
+                          const char *to) {
+  CapturedOutput captured;
+  json.listed(place);
+  std::string record = captured.output();
+  std::size_t at = record.find(from);
+  return record.substr(at, record.find(to) - at);
+}
+
 TEST(TextReporter, EachLineShowsItsOwnValuesAfterTheLastOnesWereKept) {
   HeaderEditSettings settings;
   TextReporter text(settings);
@@ -307,11 +318,7 @@ TEST(JsonReporter, EachRecordShowsItsOwnOperandFileAndArchive) {
     place.operand = operand;
     place.file = file;
     place.archive = archive;
-    CapturedOutput captured;
-    json.listed(place);
-    std::string record = captured.output();
-    std::size_t at = record.find(",\"operand\":");
-    return record.substr(at, record.find(",\"member\":") - at);
+    return listed_fields(json, place, ",\"operand\":", ",\"member\":");
   };
   const char *runs[][3] = {{"a", "a", "a"}, {"a", "a", "a"},     {"a", "b", "a"}, {"a", "b", "c"},
                            {"d", "b", "c"}, {"d", "b", nullptr}, {"a", "a", "a"}};
@@ -336,11 +343,7 @@ TEST(JsonReporter, AFileThatIsTheOperandShowsItsBytesOfTheMoment) {
     place.operand = path;
     place.file = file;
     place.archive = nullptr;
-    CapturedOutput captured;
-    json.listed(place);
-    std::string record = captured.output();
-    std::size_t at = record.find(",\"operand\":");
-    return record.substr(at, record.find(",\"archive\":") - at);
+    return listed_fields(json, place, ",\"operand\":", ",\"archive\":");
   };
   EXPECT_EQ(paths_of(path), ",\"operand\":\"a.o\",\"file\":\"a.o\"");
   path[0] = 'c';
