@@ -12,13 +12,15 @@
 
 namespace hdrtune {
 
-int hold_standard_descriptors() {
+bool hold_standard_descriptors(int *unheld) {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
     // The lower descriptors are open, so the lowest free number is fd itself.
-    if (open("/dev/null", O_RDWR) != fd) return fd;
+    if (open("/dev/null", O_RDWR) == fd) continue;
+    *unheld = fd;
+    return false;
   }
-  return -1;
+  return true;
 }
 
 static volatile std::sig_atomic_t caught_signal = 0;

@@ -7,10 +7,10 @@ namespace hdrtune {
 
 // Opens /dev/null on any of descriptors 0, 1 and 2 that is closed, so that
 // no file the run opens later can take one of their numbers and receive
-// text meant for a standard stream. Returns -1 when all three are open, or
-// the descriptor that could not be held, with errno telling why: the run
-// must then not go on.
-int hold_standard_descriptors();
+// text meant for a standard stream. True when all three are open; false
+// with *unheld the descriptor that could not be held and errno telling why:
+// the run must then not go on.
+bool hold_standard_descriptors(int *unheld);
 
 // Catches SIGINT, SIGTERM and SIGHUP (each unless it was ignored at start):
 // the first one is only recorded, for the run to stop at its next header

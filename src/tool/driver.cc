@@ -266,8 +266,8 @@ static int check_status(const Reporter &reporter, int status) {
 // minimal chroot) ends the run before any file is opened; standard error
 // says why when it is open.
 static bool standard_descriptors_held() {
-  int unheld = hold_standard_descriptors();
-  if (unheld < 0) return true;
+  int unheld = 0;
+  if (hold_standard_descriptors(&unheld)) return true;
   int error = errno;
   static const char *const names[] = {"input", "output", "error"};
   if (fcntl(STDERR_FILENO, F_GETFD) != -1)
