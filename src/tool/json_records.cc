@@ -79,6 +79,15 @@ bool cache_holds(const JsonFieldCache &cache, const char *bytes, std::size_t len
          (length == 0 || std::memcmp(cache.bytes.data, bytes, length) == 0);
 }
 
+// cache_holds for a string whose length is not known: measured only as far
+// as the one the cache holds.
+bool cache_holds_string(const JsonFieldCache &cache, const char *text) {
+  if (!cache.valid || cache.is_null != !text) return false;
+  if (!text) return true;
+  std::size_t length = cache.bytes.length;
+  return (length == 0 || std::strncmp(cache.bytes.data, text, length) == 0) && text[length] == '\0';
+}
+
 // The field from the cache when it holds these bytes (`held`, as
 // cache_holds found), else written and kept in the cache.
 template <std::size_t N>
@@ -97,8 +106,8 @@ void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (
 template <std::size_t N>
 void cached_string_field(JsonBuffer *record, JsonFieldCache *cache, const char (&name)[N],
                          const char *bytes) {
-  std::size_t length = length_of(bytes);
-  cached_string_field(record, cache, name, bytes, length, cache_holds(*cache, bytes, length));
+  bool held = cache_holds_string(*cache, bytes);
+  cached_string_field(record, cache, name, bytes, held ? 0 : length_of(bytes), held);
 }
 
 template <std::size_t N>
@@ -230,21 +239,21 @@ JsonReporter::~JsonReporter() {
 // when each is what it was the last time: the same over an archive's members.
 void JsonReporter::path_fields(const HeaderPlace &p) {
   JsonPathsCache &c = paths_cache_;
-  std::size_t operand = length_of(p.operand), archive = length_of(p.archive);
-  bool operand_held = cache_holds(c.operand, p.operand, operand);
+  bool operand_held = cache_holds_string(c.operand, p.operand);
   // The file is most often the operand itself: then it is held where the
   // operand is, when the two kept were the same.
   bool file_is_operand = p.file == p.operand && c.file_is_operand;
-  std::size_t file = file_is_operand ? operand : length_of(p.file);
-  bool file_held = file_is_operand ? operand_held : cache_holds(c.file, p.file, file);
-  bool archive_held = cache_holds(c.archive, p.archive, archive);
+  bool file_held = file_is_operand ? operand_held : cache_holds_string(c.file, p.file);
+  bool archive_held = cache_holds_string(c.archive, p.archive);
   // The three fields' caches change only together with the text.
   if (operand_held && file_held && archive_held)
     return json_raw(&record_, c.text.data, c.text.length);
   std::size_t start = record_.length;
-  cached_string_field(&record_, &c.operand, "operand", p.operand, operand, operand_held);
-  cached_string_field(&record_, &c.file, "file", p.file, file, file_held);
-  cached_string_field(&record_, &c.archive, "archive", p.archive, archive, archive_held);
+  cached_string_field(&record_, &c.operand, "operand", p.operand, length_of(p.operand),
+                      operand_held);
+  cached_string_field(&record_, &c.file, "file", p.file, length_of(p.file), file_held);
+  cached_string_field(&record_, &c.archive, "archive", p.archive, length_of(p.archive),
+                      archive_held);
   c.file_is_operand = cache_holds(c.file, c.operand.is_null ? nullptr : c.operand.bytes.data,
                                   c.operand.bytes.length);
   c.text.length = 0;

@@ -320,8 +320,12 @@ TEST(JsonReporter, EachRecordShowsItsOwnOperandFileAndArchive) {
     place.archive = archive;
     return listed_fields(json, place, ",\"operand\":", ",\"member\":");
   };
-  const char *runs[][3] = {{"a", "a", "a"}, {"a", "a", "a"},     {"a", "b", "a"}, {"a", "b", "c"},
-                           {"d", "b", "c"}, {"d", "b", nullptr}, {"a", "a", "a"}};
+  // A path that starts with the last one, or that the last one starts
+  // with, is another path.
+  const char *runs[][3] = {
+      {"a", "a", "a"},     {"a", "a", "a"},    {"a", "b", "a"},    {"a", "b", "c"}, {"d", "b", "c"},
+      {"d", "b", nullptr}, {"a", "a", "a"},    {"ab", "ab", "ab"}, {"a", "a", "a"}, {"", "", ""},
+      {"a", "a", "a"},     {"ab", "abc", "a"}, {"ab", "ab", "abc"}};
   for (const auto &run : runs) {
     std::string archive = run[2] ? std::string("\"") + run[2] + '"' : "null";
     EXPECT_EQ(paths_of(run[0], run[1], run[2]), std::string(",\"operand\":\"") + run[0] +
