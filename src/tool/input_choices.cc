@@ -34,14 +34,9 @@ bool lookup_one(FailureSink &failures, ChoiceField field, const char *keyword, T
   return false;
 }
 
-int header_value(ChoiceField field, const ElfHeader &header) {
-  switch (field) {
-    case ChoiceField::machine: return header.e_machine;
-    case ChoiceField::type: return header.e_type;
-    case ChoiceField::osabi: return header.osabi;
-    case ChoiceField::abi_version: return header.abi_version;
-  }
-  return -1;
+// The alternatives are asked of the first four fields, numbered alike.
+std::int32_t header_value(ChoiceField field, const ElfHeader &header) {
+  return static_cast<std::int32_t>(header.value(static_cast<HeaderField>(field)));
 }
 
 }  // namespace

@@ -22,8 +22,11 @@ struct InputChoices {
   Target targets[max_input_choices];  // machines: each with its class and byte order
 };
 
-// Which of a header's fields the alternatives are compared with.
+// Which of a header's fields the alternatives are compared with, numbered
+// as HeaderField numbers them.
 enum class ChoiceField { machine, type, osabi, abi_version };
+static_assert(static_cast<int>(ChoiceField::abi_version) ==
+              static_cast<int>(HeaderField::abi_version));
 
 // Splits a comma-separated argument and looks each keyword up as the single
 // option would (machine keywords and target names, types, OSABIs, ABI
