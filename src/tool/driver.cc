@@ -110,18 +110,6 @@ void show_version(const char *name) {
   std::exit(0);
 }
 
-// The alternatives an input option's argument may give, and the single
-// setting they stand in for.
-static InputChoices *choices_for(HeaderEditSettings *s, ChoiceField field) {
-  switch (field) {
-    case ChoiceField::machine: return &s->input_machine_choices;
-    case ChoiceField::type: return &s->input_type_choices;
-    case ChoiceField::osabi: return &s->input_osabi_choices;
-    case ChoiceField::abi_version: return &s->input_abi_version_choices;
-  }
-  return nullptr;
-}
-
 // One keyword of an input option other than --input-mach, or -1 after the
 // failure went to `failures`.
 static std::int32_t lookup_single(FailureSink &failures, ChoiceField field, const char *text) {
@@ -151,14 +139,14 @@ static bool apply_input_option(FailureSink &failures, HeaderEditSettings *s, int
                       : code == option_input_osabi ? ChoiceField::osabi
                                                    : ChoiceField::abi_version;
   MaskedValue *value = &s->input[static_cast<HeaderField>(field)];
-  *choices_for(s, field) = {};
+  InputChoices *choices = &s->input_choices[static_cast<int>(field)];
+  *choices = {};
   if (field == ChoiceField::machine) {
     s->input_class = -1;
     s->input_data_encoding = any_byte_order;
   }
   *value = {};
-  if (std::strchr(argument, ','))
-    return lookup_input_choices(failures, field, argument, choices_for(s, field));
+  if (std::strchr(argument, ',')) return lookup_input_choices(failures, field, argument, choices);
   if (field != ChoiceField::machine)
     return store_value(value, lookup_single(failures, field, argument));
   Target target;

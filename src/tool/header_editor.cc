@@ -248,33 +248,26 @@ ChoiceWhy choice_why(const ElfHeader &header, ListField field, const char *text)
 Verdict judge_input_choices(const RunOptions &options, const HeaderPlace &place) {
   const HeaderEditSettings &s = options.settings;
   const ElfHeader &header = *place.header;
-  const struct {
-    ChoiceField choice;
-    const InputChoices &choices;
-    ListField field;
-  } conditions[] = {
-      {ChoiceField::machine, s.input_machine_choices, ListField::machine},
-      {ChoiceField::type, s.input_type_choices, ListField::type},
-      {ChoiceField::osabi, s.input_osabi_choices, ListField::osabi},
-      {ChoiceField::abi_version, s.input_abi_version_choices, ListField::abi_version},
-  };
-  for (const auto &c : conditions) {
-    if (meets_any_choice(c.choice, c.choices, header)) continue;
+  for (int i = 0; i < choice_field_count; ++i) {
+    const InputChoices &choices = s.input_choices[i];
+    if (meets_any_choice(ChoiceField(i), choices, header)) continue;
+    ListField field = list_field(HeaderField(i));
     if (options.skip_unmatched) {
-      ChoiceWhy why = choice_why(header, c.field, c.choices.text);
-      return skip_header(options, place, {c.field, 0, 0, UINT32_MAX, why.text});
+      ChoiceWhy why = choice_why(header, field, choices.text);
+      return skip_header(options, place, {field, 0, 0, UINT32_MAX, why.text});
     }
     fail(*options.reporter, place.display_name, 0, "%s: Unmatched %s: %d is not one of %s\n",
-         place.display_name, field_elf_name(c.field),
-         static_cast<int>(field_value(header, c.field)), c.choices.text);
+         place.display_name, field_elf_name(field), static_cast<int>(header.fields[i]),
+         choices.text);
     return Verdict::refused;
   }
   return Verdict::edit;
 }
 
 bool has_input_choices(const HeaderEditSettings &s) {
-  return s.input_machine_choices.text || s.input_type_choices.text || s.input_osabi_choices.text ||
-         s.input_abi_version_choices.text;
+  for (const InputChoices &choices : s.input_choices)
+    if (choices.text) return true;
+  return false;
 }
 
 // A flags setting the header's machine lacks: as a condition the header is

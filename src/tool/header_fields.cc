@@ -15,27 +15,6 @@ namespace hdrtune {
 
 namespace {
 
-const char *class_name(std::int64_t value, std::int32_t) {
-  return value == ELFCLASS32 ? "ELFCLASS32" : value == ELFCLASS64 ? "ELFCLASS64" : nullptr;
-}
-
-const char *byte_order_name(std::int64_t value, std::int32_t) {
-  return value == ELFDATA2LSB ? "ELFDATA2LSB" : value == ELFDATA2MSB ? "ELFDATA2MSB" : nullptr;
-}
-
-const char *machine_value_name(std::int64_t value, std::int32_t) {
-  return machine_name(static_cast<std::int32_t>(value));
-}
-
-const char *type_value_name(std::int64_t value, std::int32_t) {
-  return type_name(static_cast<std::int32_t>(value));
-}
-
-// An OSABI from 64 up means something else on each machine.
-const char *osabi_value_name(std::int64_t value, std::int32_t e_machine) {
-  return osabi_name(static_cast<std::int32_t>(value), e_machine);
-}
-
 // How each field is named, in ListField order.
 struct FieldNames {
   const char *text_name;  // in a text line
@@ -43,17 +22,27 @@ struct FieldNames {
   const char *elf_name;   // in the header, as messages name it
   // The name of a value on a machine; null for a field shown as a number.
   const char *(*value_name)(std::int64_t value, std::int32_t e_machine);
-  bool takes_mask;
+  bool takes_mask = false;
 };
 
 constexpr FieldNames field_names[] = {
-    {"machine", "machine", "e_machine", machine_value_name, false},
-    {"type", "type", "e_type", type_value_name, false},
-    {"OSABI", "osabi", "EI_OSABI", osabi_value_name, false},
-    {"ABI version", "abi_version", "EI_ABIVERSION", nullptr, false},
-    {"flags", "flags", "e_flags", nullptr, true},
-    {"class", "class", "EI_CLASS", class_name, false},
-    {"byte order", "byte_order", "EI_DATA", byte_order_name, false},
+    {"machine", "machine", "e_machine",
+     [](std::int64_t v, std::int32_t) { return machine_name(static_cast<std::int32_t>(v)); }},
+    {"type", "type", "e_type",
+     [](std::int64_t v, std::int32_t) { return type_name(static_cast<std::int32_t>(v)); }},
+    // An OSABI from 64 up means something else on each machine.
+    {"OSABI", "osabi", "EI_OSABI",
+     [](std::int64_t v, std::int32_t m) { return osabi_name(static_cast<std::int32_t>(v), m); }},
+    {"ABI version", "abi_version", "EI_ABIVERSION", nullptr},
+    {"flags", "flags", "e_flags", nullptr, /*takes_mask=*/true},
+    {"class", "class", "EI_CLASS",
+     [](std::int64_t v, std::int32_t) -> const char * {
+       return v == ELFCLASS32 ? "ELFCLASS32" : v == ELFCLASS64 ? "ELFCLASS64" : nullptr;
+     }},
+    {"byte order", "byte_order", "EI_DATA",
+     [](std::int64_t v, std::int32_t) -> const char * {
+       return v == ELFDATA2LSB ? "ELFDATA2LSB" : v == ELFDATA2MSB ? "ELFDATA2MSB" : nullptr;
+     }},
 };
 
 static_assert(std::size(field_names) == static_cast<std::size_t>(ListField::data_encoding) + 1);

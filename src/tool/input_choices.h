@@ -25,6 +25,7 @@ struct InputChoices {
 // Which of a header's fields the alternatives are compared with, numbered
 // as HeaderField numbers them.
 enum class ChoiceField { machine, type, osabi, abi_version };
+constexpr int choice_field_count = 4;
 static_assert(static_cast<int>(ChoiceField::abi_version) ==
               static_cast<int>(HeaderField::abi_version));
 

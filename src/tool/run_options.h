@@ -41,12 +41,9 @@ struct HeaderEditSettings {
   const char *output_flags_names = nullptr;
   FlagsSetting input_flags_missing;
   FlagsSetting output_flags_missing;
-  // Input conditions given as alternatives; the single input values above
-  // are then not given.
-  InputChoices input_machine_choices;
-  InputChoices input_type_choices;
-  InputChoices input_osabi_choices;
-  InputChoices input_abi_version_choices;
+  // Input conditions given as alternatives, by ChoiceField; the field's
+  // single input value above is then not given.
+  InputChoices input_choices[choice_field_count];
 };
 
 // The run: built once by the driver from the command line and passed down.
