@@ -87,55 +87,56 @@ void fill_header(unsigned char *bytes, const Layout &layout, bool big_endian) {
   put(bytes + layout.flags_offset, 0x89abcdef, 4, big_endian);
 }
 
-TEST(ElfHeader, DecodesTheFiveFieldsInBothClassesAndByteOrders) {
+// Calls check(layout, big_endian, header) for a filled header of each class
+// in each byte order, decoded.
+template <typename Check>
+void for_each_header(Check check) {
   for (const Layout &layout : layouts) {
     for (bool big_endian : {false, true}) {
       unsigned char bytes[ELF64_HEADER_SIZE];
       fill_header(bytes, layout, big_endian);
-      ElfHeader header = decode_elf_header(bytes, layout.size);
       SCOPED_TRACE(layout.size);
       SCOPED_TRACE(big_endian);
-      EXPECT_EQ(header.value(HeaderField::machine), 0x1234u);
-      EXPECT_EQ(header.e_machine(), 0x1234);
-      EXPECT_EQ(header.value(HeaderField::type), 0x0506u);
-      EXPECT_EQ(header.value(HeaderField::osabi), 0x61u);
-      EXPECT_EQ(header.value(HeaderField::abi_version), 0x7eu);
-      EXPECT_EQ(header.value(HeaderField::flags), 0x89abcdefu);
+      check(layout, big_endian, decode_elf_header(bytes, layout.size));
     }
   }
+}
+
+TEST(ElfHeader, DecodesTheFiveFieldsInBothClassesAndByteOrders) {
+  for_each_header([](const Layout &, bool, const ElfHeader &header) {
+    EXPECT_EQ(header.value(HeaderField::machine), 0x1234u);
+    EXPECT_EQ(header.e_machine(), 0x1234);
+    EXPECT_EQ(header.value(HeaderField::type), 0x0506u);
+    EXPECT_EQ(header.value(HeaderField::osabi), 0x61u);
+    EXPECT_EQ(header.value(HeaderField::abi_version), 0x7eu);
+    EXPECT_EQ(header.value(HeaderField::flags), 0x89abcdefu);
+  });
 }
 
 // Only the fields given change, the flags only under their mask; the
 // decoded fields keep what was read.
 TEST(ElfHeader, WritesOnlyTheFieldsGivenAndFlagsUnderTheirMask) {
-  for (const Layout &layout : layouts) {
-    for (bool big_endian : {false, true}) {
-      unsigned char bytes[ELF64_HEADER_SIZE];
-      fill_header(bytes, layout, big_endian);
-      ElfHeader header = decode_elf_header(bytes, layout.size);
-      FieldValues output;
-      output[HeaderField::machine] = whole_value(0xbeef);
-      output[HeaderField::abi_version] = whole_value(3);
-      output[HeaderField::flags] = {true, 0x00500000, 0x00f00000};
-      encode_output_fields(&header, output);
-      SCOPED_TRACE(layout.size);
-      SCOPED_TRACE(big_endian);
-      EXPECT_EQ(get(header.bytes + 18, 2, big_endian), 0xbeefu);
-      EXPECT_EQ(header.bytes[8], 3);
-      EXPECT_EQ(get(header.bytes + layout.flags_offset, 4, big_endian), 0x895bcdefu);
-      unsigned char want[ELF64_HEADER_SIZE];
-      fill_header(want, layout, big_endian);
-      for (int i = 0; i < layout.size; ++i) {
-        bool written = i == 18 || i == 19 || i == 8 ||
-                       (i >= layout.flags_offset && i < layout.flags_offset + 4);
-        if (!written) {
-          EXPECT_EQ(header.bytes[i], want[i]) << "byte " << i;
-        }
+  for_each_header([](const Layout &layout, bool big_endian, ElfHeader header) {
+    FieldValues output;
+    output[HeaderField::machine] = whole_value(0xbeef);
+    output[HeaderField::abi_version] = whole_value(3);
+    output[HeaderField::flags] = {true, 0x00500000, 0x00f00000};
+    encode_output_fields(&header, output);
+    EXPECT_EQ(get(header.bytes + 18, 2, big_endian), 0xbeefu);
+    EXPECT_EQ(header.bytes[8], 3);
+    EXPECT_EQ(get(header.bytes + layout.flags_offset, 4, big_endian), 0x895bcdefu);
+    unsigned char want[ELF64_HEADER_SIZE];
+    fill_header(want, layout, big_endian);
+    for (int i = 0; i < layout.size; ++i) {
+      bool written =
+          i == 18 || i == 19 || i == 8 || (i >= layout.flags_offset && i < layout.flags_offset + 4);
+      if (!written) {
+        EXPECT_EQ(header.bytes[i], want[i]) << "byte " << i;
       }
-      EXPECT_EQ(header.value(HeaderField::machine), 0x1234u);
-      EXPECT_EQ(header.value(HeaderField::flags), 0x89abcdefu);
     }
-  }
+    EXPECT_EQ(header.value(HeaderField::machine), 0x1234u);
+    EXPECT_EQ(header.value(HeaderField::flags), 0x89abcdefu);
+  });
 }
 
 }  // namespace

@@ -162,8 +162,9 @@ bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
 // then the five fields. Without --input-mach each header is judged by the
 // class its own machine implies: a header that does not fit it is
 // malformed, never skipped.
+constexpr int class_and_order_conditions = 4;
 struct InputConditions {
-  Condition items[4 + header_field_count];
+  Condition items[class_and_order_conditions + header_field_count];
 };
 
 InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
@@ -180,7 +181,7 @@ InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &h
       {ListField::data_encoding, s.output_data_encoding, header.data_encoding, all,
        "output EI_DATA", false},
   }};
-  Condition *fields = conditions.items + 4;
+  Condition *fields = conditions.items + class_and_order_conditions;
   for (int i = 0; i < header_field_count; ++i) {
     const MaskedValue &v = s.input.values[i];
     ListField field = list_field(HeaderField(i));
