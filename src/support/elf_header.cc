@@ -44,15 +44,28 @@ ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
   return header;
 }
 
+// Writes one field's bits under their mask; the word is read first only
+// when the mask keeps some of its bits.
+template <std::size_t I>
+void encode_field(ElfHeader *header, const MaskedValue &v) {
+  constexpr int width = field_places[I].width;
+  unsigned char *field = header->bytes + field_offset(HeaderField(I), header->size);
+  std::uint32_t value = v.value;
+  if (v.mask != UINT32_MAX) value |= get_field(field, width) & ~v.mask;
+  if (width == 1)
+    *field = static_cast<unsigned char>(value);
+  else
+    field_put(field, value, width);
+}
+
+template <std::size_t... I>
+void encode_fields(ElfHeader *header, const FieldValues &output, std::index_sequence<I...>) {
+  ((output.values[I].given ? encode_field<I>(header, output.values[I]) : void()), ...);
+}
+
 void encode_output_fields(ElfHeader *header, const FieldValues &output) {
   select_byte_order(static_cast<unsigned char>(header->data_encoding));
-  for (int i = 0; i < header_field_count; ++i) {
-    const MaskedValue &v = output.values[i];
-    if (!v.given) continue;
-    unsigned char *field = header->bytes + field_offset(HeaderField(i), header->size);
-    int width = field_places[i].width;
-    field_put(field, (get_field(field, width) & ~v.mask) | v.value, width);
-  }
+  encode_fields(header, output, std::make_index_sequence<header_field_count>());
 }
 
 }  // namespace hdrtune

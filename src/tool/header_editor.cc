@@ -114,7 +114,7 @@ bool check_editable(FailureSink &failures, const char *display_name, const ElfHe
 
 // One input condition: `wanted` -1 lets every header through; otherwise the
 // bits of `found` under `mask` must equal it. The message names the field in
-// "Unmatched %s: FOUND is not WANTED".
+// "Unmatched %s: FOUND is not WANTED"; null for the field's own name.
 struct Condition {
   ListField field;
   std::int64_t wanted;
@@ -126,15 +126,16 @@ struct Condition {
 
 void report_unmatched(FailureSink &failures, const char *display_name, const Condition &c) {
   auto found = static_cast<unsigned>(c.found), wanted = static_cast<unsigned>(c.wanted);
+  const char *name = c.message ? c.message : field_elf_name(c.field);
   if (!takes_mask(c.field))
-    fail(failures, display_name, 0, "%s: Unmatched %s: %d is not %d\n", display_name, c.message,
+    fail(failures, display_name, 0, "%s: Unmatched %s: %d is not %d\n", display_name, name,
          static_cast<int>(c.found), static_cast<int>(c.wanted));
   else if (c.mask == UINT32_MAX)
-    fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, c.message,
+    fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, name,
          found, wanted);
   else
     fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x (mask 0x%x)\n",
-         display_name, c.message, found, wanted, c.mask);
+         display_name, name, found, wanted, c.mask);
 }
 
 std::int32_t any_class_as_any(std::int32_t selector) {
@@ -158,20 +159,18 @@ bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
           (s.output_class == either_class || s.output_class == header.elf_class));
 }
 
-// The input conditions, in their fixed order: the class and byte order,
-// then the five fields. Without --input-mach each header is judged by the
-// class its own machine implies: a header that does not fit it is
-// malformed, never skipped.
-constexpr int class_and_order_conditions = 4;
-struct InputConditions {
-  Condition items[class_and_order_conditions + header_field_count];
+// The conditions on the class and byte order, in their fixed order.
+// Without --input-mach each header is judged by the class its own machine
+// implies: a header that does not fit it is malformed, never skipped.
+struct ClassConditions {
+  Condition items[4];
 };
 
-InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
+ClassConditions class_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
   bool class_given = s.input_class != -1;
   std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine());
   constexpr std::uint32_t all = UINT32_MAX;
-  InputConditions conditions = {{
+  return {{
       {ListField::elf_class, any_class_as_any(input_class), header.elf_class, all, "input EI_CLASS",
        class_given},
       {ListField::elf_class, any_class_as_any(s.output_class), header.elf_class, all,
@@ -181,14 +180,6 @@ InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &h
       {ListField::data_encoding, s.output_data_encoding, header.data_encoding, all,
        "output EI_DATA", false},
   }};
-  Condition *fields = conditions.items + class_and_order_conditions;
-  for (int i = 0; i < header_field_count; ++i) {
-    const MaskedValue &v = s.input.values[i];
-    ListField field = list_field(HeaderField(i));
-    std::int64_t wanted = v.given ? std::int64_t{v.value} : -1;
-    fields[i] = {field, wanted, header.fields[i], v.mask, field_elf_name(field), true};
-  }
-  return conditions;
 }
 
 // True when no input condition was given, and none but the class that a
@@ -213,20 +204,34 @@ Verdict skip_header(const RunOptions &options, const HeaderPlace &place,
   return Verdict::skipped;
 }
 
-// The first input condition a single value states that fails decides.
+// Verdict::edit when the condition is met or states no value.
+Verdict judge_condition(const RunOptions &options, const HeaderPlace &place, bool no_op,
+                        const Condition &c) {
+  if (c.wanted == -1 || c.wanted == (c.found & c.mask)) return Verdict::edit;
+  // What a real run would leave unchanged, a check does not call malformed.
+  if (no_op && !c.skippable) return Verdict::edit;
+  if (options.skip_unmatched && c.skippable)
+    return skip_header(options, place, {c.field, c.found, c.wanted, c.mask});
+  report_unmatched(*options.reporter, place.display_name, c);
+  return Verdict::refused;
+}
+
+// The input conditions a single value states, the class and byte order
+// first, then the five fields: the first that fails decides.
 Verdict judge_values(const RunOptions &options, const HeaderPlace &place, bool no_op) {
   const HeaderEditSettings &s = options.settings;
   const ElfHeader &header = *place.header;
-  for (const Condition &c : input_conditions(s, header).items) {
-    if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
-    // What a real run would leave unchanged, a check does not call malformed.
-    if (no_op && !c.skippable) continue;
-    if (options.skip_unmatched && c.skippable)
-      return skip_header(options, place, {c.field, c.found, c.wanted, c.mask});
-    report_unmatched(*options.reporter, place.display_name, c);
-    return Verdict::refused;
+  Verdict verdict = Verdict::edit;
+  for (const Condition &c : class_conditions(s, header).items)
+    if ((verdict = judge_condition(options, place, no_op, c)) != Verdict::edit) return verdict;
+  for (int i = 0; i < header_field_count && verdict == Verdict::edit; ++i) {
+    const MaskedValue &v = s.input.values[i];
+    if (v.given)
+      verdict = judge_condition(
+          options, place, no_op,
+          {list_field(HeaderField(i)), v.value, header.fields[i], v.mask, nullptr, true});
   }
-  return Verdict::edit;
+  return verdict;
 }
 
 // "FIELD FOUND, wanted one of TEXT", room kept for the most alternatives an
