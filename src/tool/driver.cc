@@ -112,12 +112,13 @@ void show_version(const char *name) {
 
 // One keyword of an input option other than --input-mach, or -1 after the
 // failure went to `failures`.
-static std::int32_t lookup_single(FailureSink &failures, ChoiceField field, const char *text) {
+static std::int32_t lookup_single(FailureSink &failures, HeaderField field, const char *text) {
   switch (field) {
-    case ChoiceField::type: return lookup_type(failures, text);
-    case ChoiceField::osabi: return lookup_osabi(failures, text);
-    case ChoiceField::abi_version: return lookup_abi_version(failures, text);
-    case ChoiceField::machine: break;
+    case HeaderField::type: return lookup_type(failures, text);
+    case HeaderField::osabi: return lookup_osabi(failures, text);
+    case HeaderField::abi_version: return lookup_abi_version(failures, text);
+    case HeaderField::machine:
+    case HeaderField::flags: break;
   }
   return -1;
 }
@@ -134,20 +135,20 @@ static bool store_value(MaskedValue *field, std::int32_t value) {
 // keyword holds one). The option given last wins, whichever form it has.
 static bool apply_input_option(FailureSink &failures, HeaderEditSettings *s, int code,
                                const char *argument) {
-  ChoiceField field = code == option_input_mach    ? ChoiceField::machine
-                      : code == option_input_type  ? ChoiceField::type
-                      : code == option_input_osabi ? ChoiceField::osabi
-                                                   : ChoiceField::abi_version;
-  MaskedValue *value = &s->input[static_cast<HeaderField>(field)];
-  InputChoices *choices = &s->input_choices[static_cast<int>(field)];
+  HeaderField field = code == option_input_mach    ? HeaderField::machine
+                      : code == option_input_type  ? HeaderField::type
+                      : code == option_input_osabi ? HeaderField::osabi
+                                                   : HeaderField::abi_version;
+  MaskedValue *value = &s->input[field];
+  InputChoices *choices = &s->input_choices[field_index(field)];
   *choices = {};
-  if (field == ChoiceField::machine) {
+  if (field == HeaderField::machine) {
     s->input_class = -1;
     s->input_data_encoding = any_byte_order;
   }
   *value = {};
   if (std::strchr(argument, ',')) return lookup_input_choices(failures, field, argument, choices);
-  if (field != ChoiceField::machine)
+  if (field != HeaderField::machine)
     return store_value(value, lookup_single(failures, field, argument));
   Target target;
   if (!lookup_target(failures, argument, &target)) return false;

@@ -256,7 +256,7 @@ Verdict judge_input_choices(const RunOptions &options, const HeaderPlace &place)
   const ElfHeader &header = *place.header;
   for (int i = 0; i < choice_field_count; ++i) {
     const InputChoices &choices = s.input_choices[i];
-    if (meets_any_choice(ChoiceField(i), choices, header)) continue;
+    if (meets_any_choice(HeaderField(i), choices, header)) continue;
     ListField field = list_field(HeaderField(i));
     if (options.skip_unmatched) {
       ChoiceWhy why = choice_why(header, field, choices.text);

@@ -41,7 +41,7 @@ struct HeaderEditSettings {
   const char *output_flags_names = nullptr;
   FlagsSetting input_flags_missing;
   FlagsSetting output_flags_missing;
-  // Input conditions given as alternatives, by ChoiceField; the field's
+  // Input conditions given as alternatives, by HeaderField; the field's
   // single input value above is then not given.
   InputChoices input_choices[choice_field_count];
 };
