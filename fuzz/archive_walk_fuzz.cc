@@ -93,12 +93,12 @@ RunOptions options;  // the run's options, chosen afresh for each input
 // The header offsets an edit with the current settings may change.
 bool is_edited_field(std::size_t offset_in_header) {
   switch (offset_in_header) {
-    case 7: return options.settings.output_osabi != -1;
-    case 8: return options.settings.output_abi_version != -1;
+    case 7: return options.settings.output[HeaderField::osabi].given;
+    case 8: return options.settings.output[HeaderField::abi_version].given;
     case 16:
-    case 17: return options.settings.output_type != -1;
+    case 17: return options.settings.output[HeaderField::type].given;
     case 18:
-    case 19: return options.settings.output_machine != -1;
+    case 19: return options.settings.output[HeaderField::machine].given;
     default: return false;
   }
 }
@@ -274,12 +274,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (size < 1) return 0;
   options = RunOptions{};
   HeaderEditSettings &settings = options.settings;
-  if (data[0] & 1) settings.output_osabi = 9;
-  if (data[0] & 2) settings.output_type = 2;
-  if (data[0] & 4) settings.output_machine = 62;
-  if (data[0] & 8) settings.input_type = 1;
-  if (data[0] & 16) settings.output_abi_version = 7;
-  if (settings.output_osabi == -1 && settings.output_type == -1) settings.output_osabi = 3;
+  MaskedValue &osabi = settings.output[HeaderField::osabi],
+              &type = settings.output[HeaderField::type];
+  if (data[0] & 1) osabi = whole_value(9);
+  if (data[0] & 2) type = whole_value(2);
+  if (data[0] & 4) settings.output[HeaderField::machine] = whole_value(62);
+  if (data[0] & 8) settings.input[HeaderField::type] = whole_value(1);
+  if (data[0] & 16) settings.output[HeaderField::abi_version] = whole_value(7);
+  if (!osabi.given && !type.given) osabi = whole_value(3);
 
   std::vector<std::string> files = split_input(data + 1, size - 1);
   for (int i = 0; i < file_count; ++i) write_file(path_of(i), files[i]);

@@ -22,10 +22,10 @@ namespace {
 
 // A setting drawn from one input byte: mostly -1 or small values, sometimes
 // values a header field cannot hold.
-std::int32_t setting_from(std::uint8_t byte) {
+MaskedValue setting_from(std::uint8_t byte) {
   static const std::int32_t unusual[] = {-1, 0, 62, 3, 180, 65535, 65536, 256, 255, -2};
-  if (byte < 0x80) return byte % 2 ? -1 : byte >> 1;
-  return unusual[byte % 10];
+  std::int32_t value = byte < 0x80 ? (byte % 2 ? -1 : byte >> 1) : unusual[byte % 10];
+  return value == -1 ? MaskedValue{} : whole_value(static_cast<std::uint32_t>(value));
 }
 
 void put_field(std::vector<std::uint8_t> &image, int offset, std::uint32_t value, bool big_endian) {
@@ -39,17 +39,21 @@ std::vector<std::uint8_t> expected_header(const HeaderEditSettings &settings,
                                           const std::uint8_t *file, int size) {
   std::vector<std::uint8_t> image(file, file + size);
   bool big_endian = file[5] == 2;
-  if (settings.output_machine != -1) put_field(image, 18, settings.output_machine, big_endian);
-  if (settings.output_type != -1) put_field(image, 16, settings.output_type, big_endian);
-  if (settings.output_osabi != -1) image[7] = static_cast<std::uint8_t>(settings.output_osabi);
-  if (settings.output_abi_version != -1)
-    image[8] = static_cast<std::uint8_t>(settings.output_abi_version);
-  if (settings.output_flags.given) {
+  const MaskedValue &machine = settings.output[HeaderField::machine],
+                    &type = settings.output[HeaderField::type],
+                    &osabi = settings.output[HeaderField::osabi],
+                    &abi_version = settings.output[HeaderField::abi_version],
+                    &output_flags = settings.output[HeaderField::flags];
+  if (machine.given) put_field(image, 18, machine.value, big_endian);
+  if (type.given) put_field(image, 16, type.value, big_endian);
+  if (osabi.given) image[7] = static_cast<std::uint8_t>(osabi.value);
+  if (abi_version.given) image[8] = static_cast<std::uint8_t>(abi_version.value);
+  if (output_flags.given) {
     int at = size == 52 ? 36 : 48;
     std::uint32_t flags = 0;
     for (int i = 0; i < 4; ++i)
       flags |= std::uint32_t{image[at + i]} << (big_endian ? 24 - 8 * i : 8 * i);
-    flags = (flags & ~settings.output_flags.mask) | settings.output_flags.value;
+    flags = (flags & ~output_flags.mask) | output_flags.value;
     for (int i = 0; i < 4; ++i)
       image[at + i] = static_cast<std::uint8_t>(flags >> (big_endian ? 24 - 8 * i : 8 * i));
   }
@@ -90,25 +94,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (size < 10) return 0;
   RunOptions options;
   HeaderEditSettings &settings = options.settings;
-  settings.input_machine = setting_from(data[0]);
+  settings.input[HeaderField::machine] = setting_from(data[0]);
   settings.input_class = data[1] % 5 == 4 ? -1 : data[1] % 4;  // 0 never matches a class
-  settings.output_machine = setting_from(data[2]);
+  settings.output[HeaderField::machine] = setting_from(data[2]);
   settings.output_class = 1 + data[3] % 3;
-  settings.input_type = setting_from(data[4]);
-  settings.output_type = setting_from(data[5]);
-  settings.input_osabi = setting_from(data[6]);
-  settings.output_osabi = setting_from(data[7]);
-  settings.input_abi_version = setting_from(data[8]);
-  settings.output_abi_version = setting_from(data[9]);
+  settings.input[HeaderField::type] = setting_from(data[4]);
+  settings.output[HeaderField::type] = setting_from(data[5]);
+  settings.input[HeaderField::osabi] = setting_from(data[6]);
+  settings.output[HeaderField::osabi] = setting_from(data[7]);
+  settings.input[HeaderField::abi_version] = setting_from(data[8]);
+  settings.output[HeaderField::abi_version] = setting_from(data[9]);
   options.check = (data[3] & 0x80) != 0;
   // Flags under a mask that spreads one byte over the whole word; the value
   // never sets a bit outside it.
   auto masked_flags = [](std::uint8_t value, std::uint8_t mask) {
     std::uint32_t spread = std::uint32_t{mask} * 0x01010101u;
-    return MaskedFlags{true, (std::uint32_t{value} * 0x01000081u) & spread, spread};
+    return MaskedValue{true, (std::uint32_t{value} * 0x01000081u) & spread, spread};
   };
-  if (data[1] & 0x40) settings.output_flags = masked_flags(data[6], data[7]);
-  if (data[3] & 0x40) settings.input_flags = masked_flags(data[4], data[5]);
+  if (data[1] & 0x40) settings.output[HeaderField::flags] = masked_flags(data[6], data[7]);
+  if (data[3] & 0x40) settings.input[HeaderField::flags] = masked_flags(data[4], data[5]);
   data += 10, size -= 10;
   if (size == 0) return 0;
 

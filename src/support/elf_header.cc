@@ -3,6 +3,7 @@
 #include "support/elf_header.h"
 
 #include <cstring>
+#include <utility>
 
 #include "support/byte_codec.h"
 
@@ -14,8 +15,21 @@ int elf_header_size(int elf_class) {
   return 0;
 }
 
-int e_flags_offset(int size) {
-  return size == ELF32_HEADER_SIZE ? E_FLAGS_OFFSET32 : E_FLAGS_OFFSET64;
+// A field one byte wide reads the same in either byte order.
+static std::uint32_t get_field(const unsigned char *field, int width) {
+  return width == 1 ? field[0] : static_cast<std::uint32_t>(field_get(field, width));
+}
+
+// Reads every field at its place in a header of this size. The fields are
+// spelled out at compile time, so that each read is one load of a constant
+// offset and width, as in a decoder written by hand: every header read
+// passes through here.
+template <std::size_t... I>
+void decode_fields(ElfHeader *header, const unsigned char *bytes, int size,
+                   std::index_sequence<I...>) {
+  ((header->fields[I] =
+        get_field(bytes + field_offset(HeaderField(I), size), field_places[I].width)),
+   ...);
 }
 
 void decode_elf_fields(ElfHeader *header) {
@@ -23,12 +37,8 @@ void decode_elf_fields(ElfHeader *header) {
   header->elf_class = bytes[EI_CLASS];
   header->data_encoding = bytes[EI_DATA];
   header->version = bytes[EI_VERSION];
-  header->osabi = bytes[EI_OSABI];
-  header->abi_version = bytes[EI_ABIVERSION];
   select_byte_order(bytes[EI_DATA]);
-  header->e_type = static_cast<std::uint16_t>(field_get(bytes + E_TYPE_OFFSET, 2));
-  header->e_machine = static_cast<std::uint16_t>(field_get(bytes + E_MACHINE_OFFSET, 2));
-  header->e_flags = static_cast<std::uint32_t>(field_get(bytes + e_flags_offset(header->size), 4));
+  decode_fields(header, bytes, header->size, std::make_index_sequence<header_field_count>());
 }
 
 ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
@@ -39,19 +49,28 @@ ElfHeader decode_elf_header(const unsigned char *bytes, int size) {
   return header;
 }
 
-void encode_output_fields(ElfHeader *header, std::int32_t e_machine, std::int32_t e_type,
-                          std::int32_t osabi, std::int32_t abi_version, const MaskedFlags &flags) {
+// Writes one field's bits under their mask; the word is read first only
+// when the mask keeps some of its bits.
+template <std::size_t I>
+void encode_field(ElfHeader *header, const MaskedValue &v) {
+  constexpr int width = field_places[I].width;
+  unsigned char *field = header->bytes + field_offset(HeaderField(I), header->size);
+  std::uint32_t value = v.value;
+  if (v.mask != UINT32_MAX) value |= get_field(field, width) & ~v.mask;
+  if (width == 1)
+    *field = static_cast<unsigned char>(value);
+  else
+    field_put(field, value, width);
+}
+
+template <std::size_t... I>
+void encode_fields(ElfHeader *header, const FieldValues &output, std::index_sequence<I...>) {
+  ((output.values[I].given ? encode_field<I>(header, output.values[I]) : void()), ...);
+}
+
+void encode_output_fields(ElfHeader *header, const FieldValues &output) {
   select_byte_order(static_cast<unsigned char>(header->data_encoding));
-  if (e_machine != -1)
-    field_put(header->bytes + E_MACHINE_OFFSET, static_cast<std::uint16_t>(e_machine), 2);
-  if (e_type != -1) field_put(header->bytes + E_TYPE_OFFSET, static_cast<std::uint16_t>(e_type), 2);
-  if (osabi != -1) header->bytes[EI_OSABI] = static_cast<unsigned char>(osabi);
-  if (abi_version != -1) header->bytes[EI_ABIVERSION] = static_cast<unsigned char>(abi_version);
-  if (flags.given) {
-    unsigned char *field = header->bytes + e_flags_offset(header->size);
-    auto old_flags = static_cast<std::uint32_t>(field_get(field, 4));
-    field_put(field, (old_flags & ~flags.mask) | flags.value, 4);
-  }
+  encode_fields(header, output, std::make_index_sequence<header_field_count>());
 }
 
 }  // namespace hdrtune

@@ -110,54 +110,49 @@ void show_version(const char *name) {
   std::exit(0);
 }
 
-// The alternatives an input option's argument may give, and the single
-// setting they stand in for.
-static InputChoices *choices_for(HeaderEditSettings *s, ChoiceField field) {
-  switch (field) {
-    case ChoiceField::machine: return &s->input_machine_choices;
-    case ChoiceField::type: return &s->input_type_choices;
-    case ChoiceField::osabi: return &s->input_osabi_choices;
-    case ChoiceField::abi_version: return &s->input_abi_version_choices;
-  }
-  return nullptr;
-}
-
 // One keyword of an input option other than --input-mach, or -1 after the
 // failure went to `failures`.
-static std::int32_t lookup_single(FailureSink &failures, ChoiceField field, const char *text) {
+static std::int32_t lookup_single(FailureSink &failures, HeaderField field, const char *text) {
   switch (field) {
-    case ChoiceField::type: return lookup_type(failures, text);
-    case ChoiceField::osabi: return lookup_osabi(failures, text);
-    case ChoiceField::abi_version: return lookup_abi_version(failures, text);
-    case ChoiceField::machine: break;
+    case HeaderField::type: return lookup_type(failures, text);
+    case HeaderField::osabi: return lookup_osabi(failures, text);
+    case HeaderField::abi_version: return lookup_abi_version(failures, text);
+    case HeaderField::machine:
+    case HeaderField::flags: break;
   }
   return -1;
+}
+
+// Gives the field a value that a lookup returned; false when the lookup
+// failed (-1) and reported why.
+static bool store_value(MaskedValue *field, std::int32_t value) {
+  if (value == -1) return false;
+  *field = whole_value(static_cast<std::uint32_t>(value));
+  return true;
 }
 
 // An input condition: one keyword, or alternatives separated by commas (no
 // keyword holds one). The option given last wins, whichever form it has.
 static bool apply_input_option(FailureSink &failures, HeaderEditSettings *s, int code,
                                const char *argument) {
-  ChoiceField field = code == option_input_mach    ? ChoiceField::machine
-                      : code == option_input_type  ? ChoiceField::type
-                      : code == option_input_osabi ? ChoiceField::osabi
-                                                   : ChoiceField::abi_version;
-  std::int32_t *single[] = {&s->input_machine, &s->input_type, &s->input_osabi,
-                            &s->input_abi_version};
-  std::int32_t *value = single[static_cast<int>(field)];
-  *choices_for(s, field) = {};
-  if (field == ChoiceField::machine) {
+  HeaderField field = code == option_input_mach    ? HeaderField::machine
+                      : code == option_input_type  ? HeaderField::type
+                      : code == option_input_osabi ? HeaderField::osabi
+                                                   : HeaderField::abi_version;
+  MaskedValue *value = &s->input[field];
+  InputChoices *choices = &s->input_choices[field_index(field)];
+  *choices = {};
+  if (field == HeaderField::machine) {
     s->input_class = -1;
     s->input_data_encoding = any_byte_order;
   }
-  *value = -1;
-  if (std::strchr(argument, ','))
-    return lookup_input_choices(failures, field, argument, choices_for(s, field));
-  if (field != ChoiceField::machine)
-    return (*value = lookup_single(failures, field, argument)) != -1;
+  *value = {};
+  if (std::strchr(argument, ',')) return lookup_input_choices(failures, field, argument, choices);
+  if (field != HeaderField::machine)
+    return store_value(value, lookup_single(failures, field, argument));
   Target target;
   if (!lookup_target(failures, argument, &target)) return false;
-  *value = target.e_machine;
+  *value = whole_value(static_cast<std::uint32_t>(target.e_machine));
   s->input_class = target.elf_class;
   s->input_data_encoding = target.data_encoding;
   return true;
@@ -168,10 +163,18 @@ static bool apply_output_target(FailureSink &failures, HeaderEditSettings *s,
                                 const char *argument) {
   Target target;
   if (!lookup_target(failures, argument, &target)) return false;
-  s->output_machine = target.e_machine;
+  s->output[HeaderField::machine] = whole_value(static_cast<std::uint32_t>(target.e_machine));
   s->output_class = target.elf_class;
   s->output_data_encoding = target.data_encoding;
   return true;
+}
+
+// The output OSABI, with the machine it belongs to when it is one of those
+// that mean something else on each machine.
+static bool apply_output_osabi(FailureSink &failures, HeaderEditSettings *s, const char *argument) {
+  std::int32_t osabi = -1;
+  if (!lookup_osabi_row(failures, argument, &osabi, &s->output_osabi_machine)) return false;
+  return store_value(&s->output[HeaderField::osabi], osabi);
 }
 
 // Stores one option's value; returns false after a keyword was refused (the
@@ -186,15 +189,18 @@ static bool apply_option(RunOptions *options, int code, const char *argument) {
     case option_input_osabi:
     case option_input_abi_version: return apply_input_option(failures, &s, code, argument);
     case option_output_mach: return apply_output_target(failures, &s, argument);
-    case option_output_type: return (s.output_type = lookup_type(failures, argument)) != -1;
-    case option_output_osabi:
-      return lookup_osabi_row(failures, argument, &s.output_osabi, &s.output_osabi_machine);
+    case option_output_type:
+      return store_value(&s.output[HeaderField::type], lookup_type(failures, argument));
+    case option_output_osabi: return apply_output_osabi(failures, &s, argument);
     case option_output_abi_version:
-      return (s.output_abi_version = lookup_abi_version(failures, argument)) != -1;
+      return store_value(&s.output[HeaderField::abi_version],
+                         lookup_abi_version(failures, argument));
     case option_input_flags:
-      return lookup_flags_setting(failures, argument, &s.input_flags, &s.input_flags_names);
+      return lookup_flags_setting(failures, argument, &s.input[HeaderField::flags],
+                                  &s.input_flags_names);
     case option_output_flags:
-      return lookup_flags_setting(failures, argument, &s.output_flags, &s.output_flags_names);
+      return lookup_flags_setting(failures, argument, &s.output[HeaderField::flags],
+                                  &s.output_flags_names);
     case option_check: options->check = true; return true;
     case option_json: options->json = true; return true;
     case option_dry_run: options->dry_run = true; return true;

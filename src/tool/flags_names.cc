@@ -98,7 +98,7 @@ bool check_flags_settings(FailureSink &failures, const char *text) {
   return true;
 }
 
-bool lookup_flags_setting(FailureSink &failures, const char *text, MaskedFlags *flags,
+bool lookup_flags_setting(FailureSink &failures, const char *text, MaskedValue *flags,
                           const char **names) {
   if (parse_flags_number(text, flags)) {
     *names = nullptr;
@@ -112,7 +112,7 @@ bool lookup_flags_setting(FailureSink &failures, const char *text, MaskedFlags *
 
 // One option's settings resolved on the header's machine; a setting the
 // machine lacks is kept to be named when the header is judged.
-static void resolve_for_header(const char *names, std::int32_t e_machine, MaskedFlags *flags,
+static void resolve_for_header(const char *names, std::int32_t e_machine, MaskedValue *flags,
                                FlagsSetting *missing) {
   if (!names) return;
   if (!resolve_flags_settings(names, e_machine, flags, &missing->text, &missing->length))
@@ -121,11 +121,13 @@ static void resolve_for_header(const char *names, std::int32_t e_machine, Masked
 
 void resolve_flags_for_machine(HeaderEditSettings *settings, std::int32_t e_machine) {
   HeaderEditSettings &s = *settings;
-  resolve_for_header(s.input_flags_names, e_machine, &s.input_flags, &s.input_flags_missing);
-  resolve_for_header(s.output_flags_names, e_machine, &s.output_flags, &s.output_flags_missing);
+  resolve_for_header(s.input_flags_names, e_machine, &s.input[HeaderField::flags],
+                     &s.input_flags_missing);
+  resolve_for_header(s.output_flags_names, e_machine, &s.output[HeaderField::flags],
+                     &s.output_flags_missing);
 }
 
-bool resolve_flags_settings(const char *text, std::int32_t e_machine, MaskedFlags *flags,
+bool resolve_flags_settings(const char *text, std::int32_t e_machine, MaskedValue *flags,
                             const char **missing, std::size_t *missing_length) {
   *flags = {true, 0, 0};
   const char *cursor = text;

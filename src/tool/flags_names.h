@@ -42,7 +42,7 @@ bool check_flags_settings(FailureSink &failures, const char *text);
 // A flags option's argument: `<n>[/<mask>]` into *flags (*names null), or
 // a list of settings kept as text in *names, to be resolved for each
 // header's machine. False after reporting it as "Unknown flags".
-bool lookup_flags_setting(FailureSink &failures, const char *text, MaskedFlags *flags,
+bool lookup_flags_setting(FailureSink &failures, const char *text, MaskedValue *flags,
                           const char **names);
 
 // Resolves the flags settings given by name in *settings for a header of
@@ -52,7 +52,7 @@ void resolve_flags_for_machine(HeaderEditSettings *settings, std::int32_t e_mach
 // The settings of `text` as the bits and mask they give on `e_machine`. When
 // the machine lacks one, false, with *missing pointing at that setting in
 // `text` and *missing_length its length.
-bool resolve_flags_settings(const char *text, std::int32_t e_machine, MaskedFlags *flags,
+bool resolve_flags_settings(const char *text, std::int32_t e_machine, MaskedValue *flags,
                             const char **missing, std::size_t *missing_length);
 
 // One name a flags word holds: a one-bit field (value null) or FIELD=VALUE.

@@ -65,7 +65,7 @@ TEST(FlagsNames, EverySettingResolvesAndDecodesBack) {
     if (row.value[0]) setting += std::string("=") + row.value;
     EXPECT_EQ(row.bits & ~row.mask, 0u) << setting;
     EXPECT_NE(machine_name(row.e_machine), nullptr) << setting;
-    MaskedFlags flags;
+    MaskedValue flags;
     const char *missing = nullptr;
     std::size_t length = 0;
     ASSERT_TRUE(resolve_flags_settings(setting.c_str(), row.e_machine, &flags, &missing, &length))
@@ -102,7 +102,7 @@ TEST(FlagsNames, EachMachinesRowsStandTogether) {
 }
 
 TEST(FlagsNames, SettingsOfAListAndTheirRefusals) {
-  MaskedFlags flags;
+  MaskedValue flags;
   const char *missing = nullptr;
   std::size_t length = 0;
   ASSERT_TRUE(

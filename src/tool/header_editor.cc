@@ -115,7 +115,7 @@ bool check_editable(FailureSink &failures, const char *display_name, const ElfHe
 
 // One input condition: `wanted` -1 lets every header through; otherwise the
 // bits of `found` under `mask` must equal it. The message names the field in
-// "Unmatched %s: FOUND is not WANTED".
+// "Unmatched %s: FOUND is not WANTED"; null for the field's own name.
 struct Condition {
   ListField field;
   std::int64_t wanted;
@@ -127,15 +127,16 @@ struct Condition {
 
 void report_unmatched(FailureSink &failures, const char *display_name, const Condition &c) {
   auto found = static_cast<unsigned>(c.found), wanted = static_cast<unsigned>(c.wanted);
-  if (c.field != ListField::flags)
-    fail(failures, display_name, 0, "%s: Unmatched %s: %d is not %d\n", display_name, c.message,
+  const char *name = c.message ? c.message : field_elf_name(c.field);
+  if (!takes_mask(c.field))
+    fail(failures, display_name, 0, "%s: Unmatched %s: %d is not %d\n", display_name, name,
          static_cast<int>(c.found), static_cast<int>(c.wanted));
   else if (c.mask == UINT32_MAX)
-    fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, c.message,
+    fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x\n", display_name, name,
          found, wanted);
   else
     fail(failures, display_name, 0, "%s: Unmatched %s: 0x%x is not 0x%x (mask 0x%x)\n",
-         display_name, c.message, found, wanted, c.mask);
+         display_name, name, found, wanted, c.mask);
 }
 
 std::int32_t any_class_as_any(std::int32_t selector) {
@@ -149,26 +150,27 @@ enum class Verdict { edit, unchanged, skipped, refused };
 // name's class and byte order must fit too: mipsel is not the machine of a
 // big-endian MIPS header.
 bool is_no_op(const HeaderEditSettings &s, const ElfHeader &header) {
-  if (s.output_machine != header.e_machine || s.output_type != -1 || s.output_osabi != -1 ||
-      s.output_abi_version != -1 || s.output_flags.given || s.output_flags_names)
-    return false;
+  const MaskedValue &machine = s.output[HeaderField::machine];
+  if (!machine.given || machine.value != header.value(HeaderField::machine)) return false;
+  for (int i = field_index(HeaderField::type); i < header_field_count; ++i)
+    if (s.output.values[i].given) return false;
+  if (s.output_flags_names) return false;
   return s.output_data_encoding == any_byte_order ||
          (s.output_data_encoding == header.data_encoding &&
           (s.output_class == either_class || s.output_class == header.elf_class));
 }
 
-// The input conditions, in their fixed order. Without --input-mach each
-// header is judged by the class its own machine implies: a header that does
-// not fit it is malformed, never skipped.
-struct InputConditions {
-  Condition items[9];
+// The conditions on the class and byte order, in their fixed order.
+// Without --input-mach each header is judged by the class its own machine
+// implies: a header that does not fit it is malformed, never skipped.
+struct ClassConditions {
+  Condition items[4];
 };
 
-InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
+ClassConditions class_conditions(const HeaderEditSettings &s, const ElfHeader &header) {
   bool class_given = s.input_class != -1;
-  std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine);
+  std::int32_t input_class = class_given ? s.input_class : class_for_machine(header.e_machine());
   constexpr std::uint32_t all = UINT32_MAX;
-  const MaskedFlags &flags = s.input_flags;
   return {{
       {ListField::elf_class, any_class_as_any(input_class), header.elf_class, all, "input EI_CLASS",
        class_given},
@@ -178,26 +180,20 @@ InputConditions input_conditions(const HeaderEditSettings &s, const ElfHeader &h
        true},
       {ListField::data_encoding, s.output_data_encoding, header.data_encoding, all,
        "output EI_DATA", false},
-      {ListField::machine, s.input_machine, header.e_machine, all, "e_machine", true},
-      {ListField::type, s.input_type, header.e_type, all, "e_type", true},
-      {ListField::osabi, s.input_osabi, header.osabi, all, "EI_OSABI", true},
-      {ListField::abi_version, s.input_abi_version, header.abi_version, all, "EI_ABIVERSION", true},
-      {ListField::flags, flags.given ? std::int64_t{flags.value} : -1, header.e_flags, flags.mask,
-       "e_flags", true},
   }};
 }
 
 // True when no input condition was given, and none but the class that a
 // header's own machine implies can refuse it: most runs judge only that.
 bool only_implied_class(const HeaderEditSettings &s) {
-  return s.input_class == -1 && s.output_class == either_class && s.input_machine == -1 &&
-         s.input_type == -1 && s.input_osabi == -1 && s.input_abi_version == -1 &&
-         !s.input_flags.given && s.input_data_encoding == any_byte_order &&
-         s.output_data_encoding == any_byte_order;
+  for (const MaskedValue &v : s.input.values)
+    if (v.given) return false;
+  return s.input_class == -1 && s.output_class == either_class &&
+         s.input_data_encoding == any_byte_order && s.output_data_encoding == any_byte_order;
 }
 
 bool fits_implied_class(const ElfHeader &header) {
-  std::int32_t implied = class_for_machine(header.e_machine);
+  std::int32_t implied = class_for_machine(header.e_machine());
   return implied == either_class || implied == header.elf_class;
 }
 
@@ -209,20 +205,34 @@ Verdict skip_header(const RunOptions &options, const HeaderPlace &place,
   return Verdict::skipped;
 }
 
-// The first input condition a single value states that fails decides.
+// Verdict::edit when the condition is met or states no value.
+Verdict judge_condition(const RunOptions &options, const HeaderPlace &place, bool no_op,
+                        const Condition &c) {
+  if (c.wanted == -1 || c.wanted == (c.found & c.mask)) return Verdict::edit;
+  // What a real run would leave unchanged, a check does not call malformed.
+  if (no_op && !c.skippable) return Verdict::edit;
+  if (options.skip_unmatched && c.skippable)
+    return skip_header(options, place, {c.field, c.found, c.wanted, c.mask});
+  report_unmatched(*options.reporter, place.display_name, c);
+  return Verdict::refused;
+}
+
+// The input conditions a single value states, the class and byte order
+// first, then the five fields: the first that fails decides.
 Verdict judge_values(const RunOptions &options, const HeaderPlace &place, bool no_op) {
   const HeaderEditSettings &s = options.settings;
   const ElfHeader &header = *place.header;
-  for (const Condition &c : input_conditions(s, header).items) {
-    if (c.wanted == -1 || c.wanted == (c.found & c.mask)) continue;
-    // What a real run would leave unchanged, a check does not call malformed.
-    if (no_op && !c.skippable) continue;
-    if (options.skip_unmatched && c.skippable)
-      return skip_header(options, place, {c.field, c.found, c.wanted, c.mask});
-    report_unmatched(*options.reporter, place.display_name, c);
-    return Verdict::refused;
+  Verdict verdict = Verdict::edit;
+  for (const Condition &c : class_conditions(s, header).items)
+    if ((verdict = judge_condition(options, place, no_op, c)) != Verdict::edit) return verdict;
+  for (int i = 0; i < header_field_count && verdict == Verdict::edit; ++i) {
+    const MaskedValue &v = s.input.values[i];
+    if (v.given)
+      verdict = judge_condition(
+          options, place, no_op,
+          {list_field(HeaderField(i)), v.value, header.fields[i], v.mask, nullptr, true});
   }
-  return Verdict::edit;
+  return verdict;
 }
 
 // "FIELD FOUND, wanted one of TEXT", room kept for the most alternatives an
@@ -235,7 +245,7 @@ ChoiceWhy choice_why(const ElfHeader &header, ListField field, const char *text)
   ChoiceWhy why;
   int length =
       std::snprintf(why.text, sizeof why.text, "%s %s, wanted one of %s", field_text_name(field),
-                    value_text(field, field_value(header, field), header.e_machine).text, text);
+                    value_text(field, field_value(header, field), header.e_machine()).text, text);
   if (length >= static_cast<int>(sizeof why.text))
     std::strcpy(why.text + sizeof why.text - 4, "...");
   return why;
@@ -245,35 +255,26 @@ ChoiceWhy choice_why(const ElfHeader &header, ListField field, const char *text)
 Verdict judge_input_choices(const RunOptions &options, const HeaderPlace &place) {
   const HeaderEditSettings &s = options.settings;
   const ElfHeader &header = *place.header;
-  const struct {
-    ChoiceField choice;
-    const InputChoices &choices;
-    ListField field;
-    const char *elf_name;
-  } conditions[] = {
-      {ChoiceField::machine, s.input_machine_choices, ListField::machine, "e_machine"},
-      {ChoiceField::type, s.input_type_choices, ListField::type, "e_type"},
-      {ChoiceField::osabi, s.input_osabi_choices, ListField::osabi, "EI_OSABI"},
-      {ChoiceField::abi_version, s.input_abi_version_choices, ListField::abi_version,
-       "EI_ABIVERSION"},
-  };
-  for (const auto &c : conditions) {
-    if (meets_any_choice(c.choice, c.choices, header)) continue;
+  for (int i = 0; i < choice_field_count; ++i) {
+    const InputChoices &choices = s.input_choices[i];
+    if (meets_any_choice(HeaderField(i), choices, header)) continue;
+    ListField field = list_field(HeaderField(i));
     if (options.skip_unmatched) {
-      ChoiceWhy why = choice_why(header, c.field, c.choices.text);
-      return skip_header(options, place, {c.field, 0, 0, UINT32_MAX, why.text});
+      ChoiceWhy why = choice_why(header, field, choices.text);
+      return skip_header(options, place, {field, 0, 0, UINT32_MAX, why.text});
     }
     fail(*options.reporter, place.display_name, 0, "%s: Unmatched %s: %d is not one of %s\n",
-         place.display_name, c.elf_name, static_cast<int>(field_value(header, c.field)),
-         c.choices.text);
+         place.display_name, field_elf_name(field), static_cast<int>(header.fields[i]),
+         choices.text);
     return Verdict::refused;
   }
   return Verdict::edit;
 }
 
 bool has_input_choices(const HeaderEditSettings &s) {
-  return s.input_machine_choices.text || s.input_type_choices.text || s.input_osabi_choices.text ||
-         s.input_abi_version_choices.text;
+  for (const InputChoices &choices : s.input_choices)
+    if (choices.text) return true;
+  return false;
 }
 
 // A flags setting the header's machine lacks: as a condition the header is
@@ -285,10 +286,10 @@ Verdict judge_flags_fields(const RunOptions &options, const HeaderPlace &place) 
   const FlagsSetting &missing = is_input ? s.input_flags_missing : s.output_flags_missing;
   char why[160];
   int length = static_cast<int>(missing.length);
-  if (const char *machine = machine_name(header.e_machine))
+  if (const char *machine = machine_name(header.e_machine()))
     std::snprintf(why, sizeof why, "%s has no flags field %.*s", machine, length, missing.text);
   else
-    std::snprintf(why, sizeof why, "machine %d has no flags field %.*s", header.e_machine, length,
+    std::snprintf(why, sizeof why, "machine %d has no flags field %.*s", header.e_machine(), length,
                   missing.text);
   if (is_input && options.skip_unmatched)
     return skip_header(options, place, {ListField::flags, 0, 0, UINT32_MAX, why});
@@ -301,13 +302,17 @@ Verdict judge_flags_fields(const RunOptions &options, const HeaderPlace &place) 
 // belongs to a machine is refused for a header that will be of another.
 bool is_osabi_of_another_machine(FailureSink &failures, const char *display_name,
                                  const HeaderEditSettings &s, const ElfHeader &header) {
-  std::int32_t machine = s.output_machine != -1 ? s.output_machine : header.e_machine;
+  const MaskedValue &output_machine = s.output[HeaderField::machine];
+  std::int32_t machine =
+      output_machine.given ? static_cast<std::int32_t>(output_machine.value) : header.e_machine();
   if (s.output_osabi_machine == any_machine || s.output_osabi_machine == machine) return false;
   const char *name = machine_name(machine);
   char number[16];
   std::snprintf(number, sizeof number, "%d", machine);
   fail(failures, display_name, 0, "%s: Unmatched output EI_OSABI: %s belongs to %s, not %s\n",
-       display_name, osabi_name(s.output_osabi, s.output_osabi_machine),
+       display_name,
+       osabi_name(static_cast<std::int32_t>(s.output[HeaderField::osabi].value),
+                  s.output_osabi_machine),
        machine_name(s.output_osabi_machine), name ? name : number);
   return true;
 }
@@ -353,8 +358,7 @@ Verdict judge_header(const RunOptions &options, const HeaderPlace &place) {
 // from those bytes: what a record shows after an edit is what was written.
 ElfHeader with_output_values(const ElfHeader &header, const HeaderEditSettings &s) {
   ElfHeader edited = header;
-  encode_output_fields(&edited, s.output_machine, s.output_type, s.output_osabi,
-                       s.output_abi_version, s.output_flags);
+  encode_output_fields(&edited, s.output);
   decode_elf_fields(&edited);
   return edited;
 }
@@ -378,9 +382,10 @@ int check_header(const RunOptions &options, const HeaderPlace &place) {
 // that no longer runs, so such a header is refused unless it already holds
 // the value asked.
 bool overwrites_appimage_mark(FailureSink &failures, const char *display_name,
-                              const ElfHeader &header, std::int32_t abi_version) {
+                              const ElfHeader &header, const MaskedValue &abi_version) {
   const unsigned char *mark = header.bytes + EI_ABIVERSION;
-  if (abi_version == -1 || abi_version == header.abi_version) return false;
+  if (!abi_version.given || abi_version.value == header.value(HeaderField::abi_version))
+    return false;
   if (mark[0] != 'A' || mark[1] != 'I' || (mark[2] != 1 && mark[2] != 2)) return false;
   fail(failures, display_name, 0,
        "%s: bytes 8 to 10 hold the AppImage mark AI %d; the ABI version would "
@@ -396,7 +401,8 @@ int apply_and_write(const RunOptions &options, const HeaderPlace &place, Positio
   const ElfHeader &header = *place.header;
   Reporter &reporter = *options.reporter;
   const char *display_name = place.display_name;
-  if (overwrites_appimage_mark(reporter, display_name, header, s.output_abi_version)) return 1;
+  if (overwrites_appimage_mark(reporter, display_name, header, s.output[HeaderField::abi_version]))
+    return 1;
   ElfHeader edited = with_output_values(header, s);
   if (!options.dry_run) {
     int error = file_write(file, place.offset, edited.bytes, edited.size);
@@ -449,7 +455,7 @@ int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedF
   // Flags given by name mean bits of the header's own machine. The copy is
   // made only here: most runs give none, and pay nothing for it.
   RunOptions resolved = options;
-  resolve_flags_for_machine(&resolved.settings, header.e_machine);
+  resolve_flags_for_machine(&resolved.settings, header.e_machine());
   place.settings = &resolved.settings;
   return edit_header(resolved, place, file);
 }

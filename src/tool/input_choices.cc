@@ -22,31 +22,22 @@ Word word_at(const char *start, std::size_t length) {
   return w;
 }
 
-bool lookup_one(FailureSink &failures, ChoiceField field, const char *keyword, Target *target) {
+bool lookup_one(FailureSink &failures, HeaderField field, const char *keyword, Target *target) {
   *target = {};
   switch (field) {
-    case ChoiceField::machine: return lookup_target(failures, keyword, target);
-    case ChoiceField::type: return (target->e_machine = lookup_type(failures, keyword)) != -1;
-    case ChoiceField::osabi: return (target->e_machine = lookup_osabi(failures, keyword)) != -1;
-    case ChoiceField::abi_version:
+    case HeaderField::machine: return lookup_target(failures, keyword, target);
+    case HeaderField::type: return (target->e_machine = lookup_type(failures, keyword)) != -1;
+    case HeaderField::osabi: return (target->e_machine = lookup_osabi(failures, keyword)) != -1;
+    case HeaderField::abi_version:
       return (target->e_machine = lookup_abi_version(failures, keyword)) != -1;
+    case HeaderField::flags: break;
   }
   return false;
 }
 
-int header_value(ChoiceField field, const ElfHeader &header) {
-  switch (field) {
-    case ChoiceField::machine: return header.e_machine;
-    case ChoiceField::type: return header.e_type;
-    case ChoiceField::osabi: return header.osabi;
-    case ChoiceField::abi_version: return header.abi_version;
-  }
-  return -1;
-}
-
 }  // namespace
 
-bool lookup_input_choices(FailureSink &failures, ChoiceField field, const char *text,
+bool lookup_input_choices(FailureSink &failures, HeaderField field, const char *text,
                           InputChoices *choices) {
   *choices = {};
   choices->text = text;
@@ -67,12 +58,12 @@ bool lookup_input_choices(FailureSink &failures, ChoiceField field, const char *
 
 // Only the value is compared, except that a target name also asks for the
 // class and byte order it implies.
-bool meets_any_choice(ChoiceField field, const InputChoices &choices, const ElfHeader &header) {
+bool meets_any_choice(HeaderField field, const InputChoices &choices, const ElfHeader &header) {
   if (!choices.text) return true;
   for (int i = 0; i < choices.count; ++i) {
     const Target &t = choices.targets[i];
-    if (t.e_machine != header_value(field, header)) continue;
-    if (field != ChoiceField::machine) return true;
+    if (static_cast<std::uint32_t>(t.e_machine) != header.value(field)) continue;
+    if (field != HeaderField::machine) return true;
     bool class_fits = t.elf_class == either_class || t.elf_class == header.elf_class;
     bool order_fits = t.data_encoding == any_byte_order || t.data_encoding == header.data_encoding;
     if (class_fits && order_fits) return true;

@@ -22,17 +22,18 @@ struct InputChoices {
   Target targets[max_input_choices];  // machines: each with its class and byte order
 };
 
-// Which of a header's fields the alternatives are compared with.
-enum class ChoiceField { machine, type, osabi, abi_version };
+// Alternatives may be given for the first four fields: machine, type, OSABI
+// and ABI version.
+constexpr int choice_field_count = field_index(HeaderField::flags);
 
 // Splits a comma-separated argument and looks each keyword up as the single
 // option would (machine keywords and target names, types, OSABIs, ABI
 // versions), reporting the first unknown one. False after that report.
-bool lookup_input_choices(FailureSink &failures, ChoiceField field, const char *text,
+bool lookup_input_choices(FailureSink &failures, HeaderField field, const char *text,
                           InputChoices *choices);
 
 // True when the header meets one of the alternatives; always when none
 // were given.
-bool meets_any_choice(ChoiceField field, const InputChoices &choices, const ElfHeader &header);
+bool meets_any_choice(HeaderField field, const InputChoices &choices, const ElfHeader &header);
 
 }  // namespace hdrtune

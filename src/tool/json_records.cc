@@ -169,7 +169,7 @@ void field_values(JsonBuffer *record, const ElfHeader &header, bool as_object) {
     first = false;
     json_raw(record, field_key(field));
     json_literal(record, "\":");
-    value_object(record, field, field_value(header, field), header.e_machine);
+    value_object(record, field, field_value(header, field), header.e_machine());
   }
   if (as_object) json_literal(record, "}");
 }
@@ -393,7 +393,7 @@ void JsonReporter::header_record(HeaderResult result, const HeaderPlace &place,
     differ_field(&record_, *header, *after);
   else
     json_literal(&record_, ",\"differ\":null");
-  skip_field(skip, header ? header->e_machine : 0);
+  skip_field(skip, header ? header->e_machine() : 0);
   string_field(&record_, "reason", reason);
   end_record(&record_);
 }

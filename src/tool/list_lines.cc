@@ -179,7 +179,7 @@ void TextReporter::passed_over(const HeaderPlace &place, const char *why) {
 }
 
 void TextReporter::skipped(const HeaderPlace &place, const SkipCondition &skip) {
-  std::int32_t machine = place.header->e_machine;
+  std::int32_t machine = place.header->e_machine();
   start_line(place);
   if (skip.why) {
     append_all(&line_, {"skipped (", skip.why, ")"});
@@ -208,7 +208,7 @@ void TextReporter::listed(const HeaderPlace &place) {
     bool always = field != ListField::abi_version && field != ListField::flags;
     if (!always && value == 0) continue;
     append_all(&line_, {separator, field_text_name(field), " "});
-    append_value(&line_, field, value, header.e_machine);
+    append_value(&line_, field, value, header.e_machine());
     separator = ", ";
   }
   keep_tail(&line_, start, &listed_tail_, header, header);
@@ -224,9 +224,9 @@ void TextReporter::changed(const HeaderPlace &place, const ElfHeader &after) {
   for (ListField field : output_field_order) {
     if (!output_asked(s, field)) continue;
     append_all(&line_, {separator, field_text_name(field), " "});
-    append_value(&line_, field, field_value(before, field), before.e_machine);
+    append_value(&line_, field, field_value(before, field), before.e_machine());
     append(&line_, " -> ");
-    append_value(&line_, field, field_value(after, field), after.e_machine);
+    append_value(&line_, field, field_value(after, field), after.e_machine());
     separator = ", ";
   }
   keep_tail(&line_, start, &changed_tail_, before, after);
@@ -248,12 +248,13 @@ void TextReporter::checked(const HeaderPlace &place, const ElfHeader &after, boo
     // A flags value asked under a mask is shown as asked, with its mask;
     // one asked by name as the whole word it would make, decoded.
     bool as_asked = field == ListField::flags && !s.output_flags_names;
-    std::uint32_t mask = as_asked ? s.output_flags.mask : UINT32_MAX;
+    std::uint32_t mask = as_asked ? s.output[HeaderField::flags].mask : UINT32_MAX;
     append_all(&line_, {separator, field_text_name(field), " "});
-    append_value(&line_, field, field_value(found, field), found.e_machine);
+    append_value(&line_, field, field_value(found, field), found.e_machine());
     append(&line_, ", wanted ");
-    append_value(&line_, field, as_asked ? s.output_flags.value : field_value(after, field),
-                 after.e_machine, mask);
+    append_value(&line_, field,
+                 as_asked ? s.output[HeaderField::flags].value : field_value(after, field),
+                 after.e_machine(), mask);
     append_mask(&line_, field, mask, " (", ")");
     separator = "; ";
   }

@@ -103,8 +103,8 @@ TEST(TextReporter, EachLineShowsItsOwnValuesAfterTheLastOnesWereKept) {
 
 TEST(TextReporter, ChangeAndCheckLinesShowTheValuesDecodedAfterTheEdit) {
   HeaderEditSettings settings;
-  settings.output_osabi = ELFOSABI_FREEBSD;
-  settings.output_flags = {true, 0x4, 0x6};
+  settings.output[HeaderField::osabi] = whole_value(ELFOSABI_FREEBSD);
+  settings.output[HeaderField::flags] = {true, 0x4, 0x6};
   TextReporter text(settings);
   ElfHeader before = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0x3);
   ElfHeader after = header_with(EM_X86_64, 1, ELFOSABI_FREEBSD, 0x5);
@@ -243,7 +243,7 @@ TEST(JsonReporter, AFailureRecordNamesItsSubjectAndReason) {
 // first record must not stand for the second, whose "after" is null.
 TEST(JsonReporter, HeaderRecordsShowAfterOnlyWhereAnEditWasAsked) {
   HeaderEditSettings settings;
-  settings.output_osabi = ELFOSABI_FREEBSD;
+  settings.output[HeaderField::osabi] = whole_value(ELFOSABI_FREEBSD);
   JsonReporter json(settings, true);
   ElfHeader before = header_with(EM_X86_64, 1, ELFOSABI_NONE, 0);
   ElfHeader after = header_with(EM_X86_64, 1, ELFOSABI_FREEBSD, 0);

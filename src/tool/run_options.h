@@ -20,38 +20,30 @@ struct FlagsSetting {
   std::size_t length = 0;
 };
 
-// -1 means "not given" (for input_class: "take it from each header").
+// What a header is judged by and given.
 struct HeaderEditSettings {
-  std::int32_t input_machine = -1;
+  // The value each of the five fields must hold, and the value it is to be
+  // given; a flags word may be given under a mask.
+  FieldValues input;
+  FieldValues output;
+  // -1: the class each header's own machine implies.
   std::int32_t input_class = -1;
-  std::int32_t output_machine = -1;
   std::int32_t output_class = either_class;
   // The byte order a target name implies (EI_DATA), or any_byte_order.
   std::int32_t input_data_encoding = any_byte_order;
   std::int32_t output_data_encoding = any_byte_order;
-  std::int32_t input_type = -1;
-  std::int32_t output_type = -1;
-  std::int32_t input_osabi = -1;
-  std::int32_t output_osabi = -1;
   // The machine an output OSABI from 64 to 254 belongs to, or any_machine.
   std::int32_t output_osabi_machine = any_machine;
-  std::int32_t input_abi_version = -1;
-  std::int32_t output_abi_version = -1;
-  MaskedFlags input_flags;
-  MaskedFlags output_flags;
   // Flags settings given by name ("float-abi=double,rvc"): resolved into
-  // input_flags and output_flags for each header's machine. A setting the
+  // the flags of input and output for each header's machine. A setting the
   // header's machine lacks is named in *_missing instead.
   const char *input_flags_names = nullptr;
   const char *output_flags_names = nullptr;
   FlagsSetting input_flags_missing;
   FlagsSetting output_flags_missing;
-  // Input conditions given as alternatives; the single settings above are
-  // then -1.
-  InputChoices input_machine_choices;
-  InputChoices input_type_choices;
-  InputChoices input_osabi_choices;
-  InputChoices input_abi_version_choices;
+  // Input conditions given as alternatives, by HeaderField; the field's
+  // single input value above is then not given.
+  InputChoices input_choices[choice_field_count];
 };
 
 // The run: built once by the driver from the command line and passed down.
@@ -75,8 +67,9 @@ struct RunOptions {
 // True when at least one output value was given. Without one, a run with
 // --list lists each header's current values instead of editing it.
 inline bool has_output_value(const HeaderEditSettings &s) {
-  return s.output_machine != -1 || s.output_type != -1 || s.output_osabi != -1 ||
-         s.output_abi_version != -1 || s.output_flags.given || s.output_flags_names;
+  for (const MaskedValue &v : s.output.values)
+    if (v.given) return true;
+  return s.output_flags_names != nullptr;
 }
 
 // A run that writes locks each file for itself; a listing or a dry run only

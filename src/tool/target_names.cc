@@ -115,7 +115,7 @@ static bool read_flags_number(const char *text, const char **end, std::uint32_t 
   return c != text;
 }
 
-bool parse_flags_number(const char *text, MaskedFlags *flags) {
+bool parse_flags_number(const char *text, MaskedValue *flags) {
   std::uint32_t value = 0, mask = UINT32_MAX;
   const char *end = text;
   bool valid = read_flags_number(text, &end, &value);
@@ -125,7 +125,7 @@ bool parse_flags_number(const char *text, MaskedFlags *flags) {
   return true;
 }
 
-bool lookup_flags(FailureSink &failures, const char *text, MaskedFlags *flags) {
+bool lookup_flags(FailureSink &failures, const char *text, MaskedValue *flags) {
   if (parse_flags_number(text, flags)) return true;
   fail(failures, nullptr, 0, "Unknown flags: %s\n", text);
   return false;

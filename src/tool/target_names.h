@@ -94,9 +94,9 @@ std::int32_t lookup_abi_version(FailureSink &failures, const char *text);
 // hexadecimal after "0x", the mask every bit when not given. False after
 // reporting the text as unknown, as a bad keyword is, when it is anything
 // else or sets bits outside its mask.
-bool lookup_flags(FailureSink &failures, const char *text, MaskedFlags *flags);
+bool lookup_flags(FailureSink &failures, const char *text, MaskedValue *flags);
 // The same without a report: false when the text is not of that form.
-bool parse_flags_number(const char *text, MaskedFlags *flags);
+bool parse_flags_number(const char *text, MaskedValue *flags);
 
 // The first keyword the table gives for a number, or null when none has it.
 const char *keyword_for(const KeywordTable &table, std::int32_t value);

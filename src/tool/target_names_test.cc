@@ -72,7 +72,7 @@ struct CollectedFailures final : FailureSink {
 // run's reporter renders it (as a record under --json).
 TEST(TargetNames, RefusalsGoToTheSinkGiven) {
   CollectedFailures failures;
-  MaskedFlags flags;
+  MaskedValue flags;
   Target target;
   std::int32_t osabi = 0, machine = 0;
   testing::internal::CaptureStderr();
@@ -277,7 +277,7 @@ TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
            {"4/6", 4, 6},
            {"0/0", 0, 0},
        }) {
-    MaskedFlags flags;
+    MaskedValue flags;
     EXPECT_TRUE(lookup_flags(stderr_failures(), a.text, &flags)) << a.text;
     EXPECT_TRUE(flags.given);
     EXPECT_EQ(flags.value, a.value) << a.text;
@@ -288,7 +288,7 @@ TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
                            "",        "1/",  "/1",          "0x1//1",     "0x1/0x1/0x1",
                            "0x-1",    "1e3", "0b1",         "0xg",        "1.0",
                            "0x1/ 0x1"}) {
-    MaskedFlags flags;
+    MaskedValue flags;
     testing::internal::CaptureStderr();
     EXPECT_FALSE(lookup_flags(stderr_failures(), text, &flags)) << text;
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
