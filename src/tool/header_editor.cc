@@ -300,12 +300,13 @@ Verdict judge_flags_fields(const RunOptions &options, const HeaderPlace &place) 
 
 // An OSABI from 64 to 254 means something else on every machine: one that
 // belongs to a machine is refused for a header that will be of another.
-bool is_osabi_of_another_machine(FailureSink &failures, const char *display_name,
-                                 const HeaderEditSettings &s, const ElfHeader &header) {
+Verdict judge_osabi_machine(FailureSink &failures, const char *display_name,
+                            const HeaderEditSettings &s, const ElfHeader &header) {
   const MaskedValue &output_machine = s.output[HeaderField::machine];
   std::int32_t machine =
       output_machine.given ? static_cast<std::int32_t>(output_machine.value) : header.e_machine();
-  if (s.output_osabi_machine == any_machine || s.output_osabi_machine == machine) return false;
+  if (s.output_osabi_machine == any_machine || s.output_osabi_machine == machine)
+    return Verdict::edit;
   const char *name = machine_name(machine);
   char number[16];
   std::snprintf(number, sizeof number, "%d", machine);
@@ -314,7 +315,7 @@ bool is_osabi_of_another_machine(FailureSink &failures, const char *display_name
        osabi_name(static_cast<std::int32_t>(s.output[HeaderField::osabi].value),
                   s.output_osabi_machine),
        machine_name(s.output_osabi_machine), name ? name : number);
-  return true;
+  return Verdict::refused;
 }
 
 // True when a condition no single value states was given: most runs give
@@ -333,9 +334,8 @@ Verdict judge_beyond_values(const RunOptions &options, const HeaderPlace &place)
   if (has_input_choices(s)) verdict = judge_input_choices(options, place);
   if (verdict == Verdict::edit && (s.input_flags_missing.text || s.output_flags_missing.text))
     verdict = judge_flags_fields(options, place);
-  if (verdict == Verdict::edit &&
-      is_osabi_of_another_machine(*options.reporter, place.display_name, s, *place.header))
-    verdict = Verdict::refused;
+  if (verdict == Verdict::edit)
+    verdict = judge_osabi_machine(*options.reporter, place.display_name, s, *place.header);
   return verdict;
 }
 
