@@ -131,12 +131,6 @@ void out_write(const char *data, std::size_t size) {
   if (output.line_buffered && line_end > 0) write_whole_lines();
 }
 
-void out_text(const char *text) { out_write(text, std::strlen(text)); }
-
-void out_texts(std::initializer_list<const char *> pieces) {
-  for (const char *piece : pieces) out_text(piece);
-}
-
 void out_printf(const char *format, ...) {
   char small[512];
   std::va_list args;

@@ -15,14 +15,10 @@
 #pragma once
 
 #include <cstddef>
-#include <initializer_list>
 
 namespace hdrtune {
 
 void out_write(const char *data, std::size_t size);
-void out_text(const char *text);
-// Writes each piece in turn: a line made of fixed texts and values.
-void out_texts(std::initializer_list<const char *> pieces);
 void out_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Writes what is held. False once any byte could not be written, in this

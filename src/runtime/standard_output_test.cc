@@ -56,8 +56,8 @@ TEST(StandardOutput, EveryPieceArrivesInOrder) {
   std::string big = pattern(10000);
   {
     StdoutOn redirect(fd);
-    out_text("a.o: ");
-    out_texts({"x", " 3 -> "});
+    out_write("a.o: ", 5);
+    out_write("x 3 -> ", 7);
     out_printf("%s\n", "FreeBSD");
     out_printf("%s has no archive index\n", long_name.c_str());
     out_write(big.data(), big.size());
@@ -151,9 +151,9 @@ TEST(StandardOutputDeathTest, AFailedWriteIsToldAndLaterBytesAreDropped) {
     if (pipe(ends) != 0) std::exit(3);
     close(ends[0]);
     dup2(ends[1], STDOUT_FILENO);
-    out_text("lost\n");
+    out_write("lost\n", 5);
     bool first = out_flush();
-    out_text("also lost\n");
+    out_write("also lost\n", 10);
     std::exit(!first && !out_flush() ? 0 : 1);
   };
   EXPECT_EXIT(write_to_closed_pipe(), testing::ExitedWithCode(0), "");

@@ -9,6 +9,7 @@
 #include "tool/json_records.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "runtime/process.h"
 #include "runtime/standard_output.h"

@@ -125,12 +125,6 @@ bool parse_flags_number(const char *text, MaskedValue *flags) {
   return true;
 }
 
-bool lookup_flags(FailureSink &failures, const char *text, MaskedValue *flags) {
-  if (parse_flags_number(text, flags)) return true;
-  fail(failures, nullptr, 0, "Unknown flags: %s\n", text);
-  return false;
-}
-
 const char *keyword_for(const KeywordTable &table, std::int32_t value) {
   for (const KeywordRow &row : table)
     if (row.value == value) return row.name;

@@ -91,11 +91,8 @@ bool lookup_osabi_row(FailureSink &failures, const char *keyword, std::int32_t *
 std::int32_t lookup_abi_version(FailureSink &failures, const char *text);
 
 // A flags word as `<n>[/<mask>]`: two 32-bit numbers, each in decimal or in
-// hexadecimal after "0x", the mask every bit when not given. False after
-// reporting the text as unknown, as a bad keyword is, when it is anything
-// else or sets bits outside its mask.
-bool lookup_flags(FailureSink &failures, const char *text, MaskedValue *flags);
-// The same without a report: false when the text is not of that form.
+// hexadecimal after "0x", the mask every bit when not given. False when the
+// text is anything else or sets bits outside its mask.
 bool parse_flags_number(const char *text, MaskedValue *flags);
 
 // The first keyword the table gives for a number, or null when none has it.

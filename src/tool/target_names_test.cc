@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tool/flags_names.h"
+
 // The system's own constants, after every header of ours: they are macros.
 #if __has_include(<elf.h>)
 #include <elf.h>
@@ -80,7 +82,8 @@ TEST(TargetNames, RefusalsGoToTheSinkGiven) {
   EXPECT_FALSE(lookup_target(failures, "x86", &target));
   EXPECT_FALSE(lookup_osabi_row(failures, "ARM_EABI", &osabi, &machine));
   EXPECT_EQ(lookup_abi_version(failures, "256"), -1);
-  EXPECT_FALSE(lookup_flags(failures, "0x3/0x2", &flags));
+  const char *names = nullptr;
+  EXPECT_FALSE(lookup_flags_setting(failures, "0x3/0x2", &flags, &names));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(failures.messages,
             "Unknown type: exe\nUnknown machine type: x86\nUnknown OSABI: ARM_EABI\n"
@@ -278,7 +281,9 @@ TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
            {"0/0", 0, 0},
        }) {
     MaskedValue flags;
-    EXPECT_TRUE(lookup_flags(stderr_failures(), a.text, &flags)) << a.text;
+    const char *names = "";
+    EXPECT_TRUE(lookup_flags_setting(stderr_failures(), a.text, &flags, &names)) << a.text;
+    EXPECT_EQ(names, nullptr) << a.text;
     EXPECT_TRUE(flags.given);
     EXPECT_EQ(flags.value, a.value) << a.text;
     EXPECT_EQ(flags.mask, a.mask) << a.text;
@@ -289,8 +294,9 @@ TEST(TargetNames, FlagsAreThirtyTwoBitNumbersUnderAMask) {
                            "0x-1",    "1e3", "0b1",         "0xg",        "1.0",
                            "0x1/ 0x1"}) {
     MaskedValue flags;
+    const char *names = nullptr;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(lookup_flags(stderr_failures(), text, &flags)) << text;
+    EXPECT_FALSE(lookup_flags_setting(stderr_failures(), text, &flags, &names)) << text;
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               std::string("hdrtune: Error: Unknown flags: ") + text + "\n");
     EXPECT_FALSE(flags.given) << text;
