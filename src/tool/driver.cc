@@ -364,6 +364,8 @@ static int run_with_reporter(RunOptions &options, Reporter &reporter, int argc, 
 // status.
 static int run_command_line(int argc, char **argv) {
   RunOptions options;
+  FlagsByMachine flags_by_machine;
+  options.flags_by_machine = &flags_by_machine;
   scan_output_modes(&options, argc, argv);
   if (!options.json) {
     TextReporter text(options.settings);

@@ -439,6 +439,15 @@ int edit_header(const RunOptions &options, const HeaderPlace &place, PositionedF
   return apply_and_write(options, place, file);
 }
 
+// A header whose run keeps no resolved copy: the flags given by name are
+// resolved in a copy made for it alone.
+int edit_with_flags_resolved(const RunOptions &options, HeaderPlace place, PositionedFile *file) {
+  RunOptions resolved = options;
+  resolve_flags_for_machine(&resolved.settings, place.header->e_machine());
+  place.settings = &resolved.settings;
+  return edit_header(resolved, place, file);
+}
+
 }  // namespace
 
 int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedFile *file,
@@ -452,12 +461,17 @@ int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedF
   if (!check_editable(reporter, place.display_name, header)) return 1;
   const HeaderEditSettings &s = options.settings;
   if (!s.input_flags_names && !s.output_flags_names) return edit_header(options, place, file);
-  // Flags given by name mean bits of the header's own machine. The copy is
-  // made only here: most runs give none, and pay nothing for it.
-  RunOptions resolved = options;
-  resolve_flags_for_machine(&resolved.settings, header.e_machine());
-  place.settings = &resolved.settings;
-  return edit_header(resolved, place, file);
+  // Flags given by name mean bits of the header's own machine: resolved
+  // again only when the machine is not the last one's.
+  FlagsByMachine *kept = options.flags_by_machine;
+  if (!kept) return edit_with_flags_resolved(options, place, file);
+  if (kept->e_machine != header.e_machine()) {
+    kept->options = options;
+    resolve_flags_for_machine(&kept->options.settings, header.e_machine());
+    kept->e_machine = header.e_machine();
+  }
+  place.settings = &kept->options.settings;
+  return edit_header(kept->options, place, file);
 }
 
 }  // namespace hdrtune

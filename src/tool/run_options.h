@@ -13,6 +13,7 @@
 namespace hdrtune {
 
 class Reporter;
+struct FlagsByMachine;
 
 // One setting of a list as typed; null text when there is none.
 struct FlagsSetting {
@@ -62,6 +63,17 @@ struct RunOptions {
   // What the run shows goes here, and what it met is counted here: chosen
   // by the driver once the options are known.
   Reporter *reporter = nullptr;
+  // Where the run keeps itself as the headers of one machine see it when
+  // flags are given by name; null when it keeps nothing.
+  FlagsByMachine *flags_by_machine = nullptr;
+};
+
+// The run with flags given by name resolved for the machine of the last
+// header that needed them: the headers of an archive are most often of one
+// machine, and each then takes the run as it is kept.
+struct FlagsByMachine {
+  std::int32_t e_machine = -1;
+  RunOptions options;
 };
 
 // True when at least one output value was given. Without one, a run with
