@@ -439,15 +439,6 @@ int edit_header(const RunOptions &options, const HeaderPlace &place, PositionedF
   return apply_and_write(options, place, file);
 }
 
-// A header whose run keeps no resolved copy: the flags given by name are
-// resolved in a copy made for it alone.
-int edit_with_flags_resolved(const RunOptions &options, HeaderPlace place, PositionedFile *file) {
-  RunOptions resolved = options;
-  resolve_flags_for_machine(&resolved.settings, place.header->e_machine());
-  place.settings = &resolved.settings;
-  return edit_header(resolved, place, file);
-}
-
 }  // namespace
 
 int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedFile *file,
@@ -464,7 +455,6 @@ int edit_object(const RunOptions &options, const HeaderPlace &where, PositionedF
   // Flags given by name mean bits of the header's own machine: resolved
   // again only when the machine is not the last one's.
   FlagsByMachine *kept = options.flags_by_machine;
-  if (!kept) return edit_with_flags_resolved(options, place, file);
   if (kept->e_machine != header.e_machine()) {
     kept->options = options;
     resolve_flags_for_machine(&kept->options.settings, header.e_machine());

@@ -63,8 +63,8 @@ struct RunOptions {
   // What the run shows goes here, and what it met is counted here: chosen
   // by the driver once the options are known.
   Reporter *reporter = nullptr;
-  // Where the run keeps itself as the headers of one machine see it when
-  // flags are given by name; null when it keeps nothing.
+  // Where the run keeps itself as the headers of one machine see it: set
+  // by the driver, and needed by every run that gives flags by name.
   FlagsByMachine *flags_by_machine = nullptr;
 };
 
